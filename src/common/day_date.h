@@ -1,0 +1,18 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+
+namespace k8w {
+
+// Dates are doubles counting days since 30 December 1899; the fraction is
+// the local time of day; 0 means no date.
+double dayDateNow();
+double toDayDate(const QDateTime& local);
+QDateTime fromDayDate(double days);
+
+// The locale's short date followed by the time, as the card list shows it.
+QString dayDateLocaleText(double days);
+// "YYYY-MM-DD HH:MM:SS" for scripts and logs.
+QString dayDateIsoText(double days);
+
+} // namespace k8w
