@@ -1,0 +1,76 @@
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_options.h"
+
+#include "cards/card_file.h"
+#include "cards/card_table.h"
+#include "cards/config_image.h"
+#include "common/cp1251.h"
+#include "common/day_date.h"
+
+#include <QFile>
+
+namespace k8w::cli {
+namespace {
+
+const QString kDb = QStringLiteral("--db");
+
+QString hex4(std::uint16_t value) {
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+int runCards(const QStringList& args) {
+    const Options options(args, {kDb}, {});
+    if (!options.ok()) {
+        printError(options.error());
+        return kExitBadInput;
+    }
+    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    if (!table) return kExitBadInput;
+    for (int slot = 0; slot < kCardCapacity; ++slot) {
+        const Card& card = table->cards[slot];
+        if (!isCardInUse(card)) continue;
+        const QString progDate = card.progDate > 0.001 ? dayDateIsoText(card.progDate) : QString();
+        printLine(QStringList{QString::number(slot + 1), QString::number(card.codeUoo),
+                              fieldText(card.cardNumber), fieldText(card.objectName),
+                              dayDateIsoText(card.changeDate), progDate}
+                      .join(QLatin1Char('\t')));
+    }
+    return kExitOk;
+}
+
+int runImage(const QStringList& args) {
+    const QString out = QStringLiteral("--out");
+    const Options options(args, {kDb, QStringLiteral("--row"), out}, {});
+    if (!options.ok()) {
+        printError(options.error());
+        return kExitBadInput;
+    }
+    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    if (!table) return kExitBadInput;
+    const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));
+    if (slot < 0) return kExitBadInput;
+
+    ConfigImage image{};
+    std::uint16_t crc = 0;
+    ReseedImageRandom();
+    if (BuildConfigImage(table->cards[slot], image, crc) != static_cast<int>(kImageSize)) {
+        printError(QStringLiteral("the card's device version is not supported; no image is built"));
+        return kExitBadInput;
+    }
+    if (options.has(out)) {
+        QFile file(options.value(out));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(reinterpret_cast<const char*>(image.data()), kImageSize) !=
+                static_cast<qint64>(kImageSize) ||
+            !file.flush()) {
+            printError(QStringLiteral("cannot write %1").arg(options.value(out)));
+            return kExitBadInput;
+        }
+    }
+    printLine(hex4(crc));
+    return kExitOk;
+}
+
+} // namespace k8w::cli
