@@ -1,0 +1,365 @@
+#include "app/tform1.h"
+
+#include "app/card_grid_model.h"
+#include "cards/card_file.h"
+#include "common/cp1251.h"
+#include "common/day_date.h"
+#include "common/message_box.h"
+#include "ui_tform1.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string_view>
+
+namespace k8w {
+namespace {
+
+const QString kAttention = QStringLiteral("Внимание");
+
+// Reads a zero-terminated text field as raw CP1251 bytes.
+template <std::size_t N> std::string_view rawField(const char (&field)[N]) {
+    return {field, ::strnlen(field, N)};
+}
+
+} // namespace
+
+std::array<QString, 5> CardRowTexts(const Card& card) {
+    std::array<QString, 5> texts;
+    texts[0] = QString::number(card.codeUoo);
+    texts[1] = fieldText(card.cardNumber);
+    texts[2] = fieldText(card.objectName);
+    texts[3] = dayDateLocaleText(card.changeDate);
+    if (card.progDate > 0.001) texts[4] = dayDateLocaleText(card.progDate);
+    return texts;
+}
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TForm1>()), table_(CardTable::create()) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(974, 580);
+
+    // The backup-station page is not part of this device's card; its tab
+    // stays hidden like its controls.
+    ui->PageControl1->setTabVisible(ui->PageControl1->indexOf(ui->Res_Pcn_Sheet), false);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+
+    gridModel_ = new CardGridModel(kCardCapacity, this);
+    QTableView* grid = ui->SetsGrid;
+    grid->setModel(gridModel_);
+    QHeaderView* rowHeader = grid->verticalHeader();
+    rowHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowHeader->setDefaultSectionSize(20);
+    rowHeader->setMinimumSectionSize(20);
+    rowHeader->setFixedWidth(64);
+    rowHeader->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QHeaderView* columns = grid->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Fixed);
+    columns->setFixedHeight(20);
+    columns->setHighlightSections(false);
+    rowHeader->setHighlightSections(false);
+    const int widths[] = {59, 101, 435, 144, 131};
+    for (int c = 0; c < CardGridModel::kColumns; ++c) grid->setColumnWidth(c, widths[c]);
+
+    // Construction of the window around the card table.
+    selectedCableSerial.clear();
+    dbFileName = QStringLiteral("ProgInfo_") + QStringLiteral("10") + QStringLiteral(".K8W");
+    std::memset(&table_->cardTemplate, 0, sizeof(Card));
+    InitGrid();
+    currentCard = -1;
+    connectHandlers();
+    FillGrid();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::connectHandlers() {
+    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
+    connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+    connect(ui->ExitBtn, &QPushButton::clicked, this, [this] { ExitBtnClick(); });
+    connect(ui->SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(ui->SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+    connect(ui->SearchEdit, &QLineEdit::textChanged, this, [this] { SearchEditChange(); });
+    ui->SearchEdit->installEventFilter(this);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    connect(ui->SetsGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { SetsGridClick(); });
+    connect(ui->SetsGrid, &QTableView::clicked, this, [this] { SetsGridClick(); });
+
+    for (QComboBox* loop : {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5, ui->Cord6,
+                            ui->Cord7, ui->Cord8})
+        connect(loop, &QComboBox::activated, this, [this] { Cord1Change(); });
+    connect(ui->Cord1Part, &QComboBox::activated, this, [this] { Cord1PartChange(); });
+    for (QComboBox* part : {ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part})
+        connect(part, &QComboBox::activated, this, [this, part] { Cord2PartChange(part); });
+    connect(ui->partSupportCheck, &QCheckBox::clicked, this, [this] { partSupportCheckClick(); });
+    for (QComboBox* relay : {ui->RelayComboBox1, ui->RelayComboBox2, ui->RelayComboBox3})
+        connect(relay, &QComboBox::activated, this, [this, relay] { RelayComboBox1Change(relay); });
+    connect(ui->PageControl2, &QTabWidget::currentChanged, this, [this] { PageControl2Change(); });
+    connect(ui->VersionCombo, &QComboBox::activated, this, [this] { VersionComboChange(); });
+    connect(ui->UseSim1, &QCheckBox::clicked, this, [this] { UseSim1Click(); });
+    connect(ui->UseSim2, &QCheckBox::clicked, this, [this] { UseSim2Click(); });
+    connect(ui->balEnable, &QCheckBox::clicked, this, [this] { balEnableClick(); });
+    for (QCheckBox* box : {ui->sendSMS1Check, ui->sendSMS2Check, ui->saveSMSCheck})
+        connect(box, &QCheckBox::clicked, this, [this] { sendSMS1CheckClick(); });
+    connect(ui->allowUpdateCheck, &QCheckBox::clicked, this, [this] { allowUpdateCheckClick(); });
+    connect(ui->defaultUpdSettings, &QPushButton::clicked, this,
+            [this] { defaultUpdSettingsClick(); });
+    // ProgBtn, SpeedButton1, ctrlWinBtn and keysWinBtn open the device link,
+    // the control window and the key table.
+}
+
+void TForm1::InitGrid() {
+    QString caption = windowTitle();
+    const qsizetype at = caption.indexOf(QStringLiteral("VERSION"));
+    if (at >= 0) {
+        caption.remove(at, 7);
+        caption.insert(at, kProgramVersion);
+    }
+    setWindowTitle(caption);
+    // The header texts and the 9000 numbered rows come from the grid model.
+    ui->GroupBox5->show();
+    ui->GroupBox1->setEnabled(false);
+    for (QWidget* sheet : {ui->MainGSM_Sheet, ui->Add_GSM_Sheet, ui->BalanceSheet, ui->Res_Pcn_Sheet,
+                           ui->SMS_Sheet, ui->UpdateSheet})
+        sheet->setEnabled(false);
+    ui->GroupBox7->show();
+    for (int i = 0; i < ui->PageControl2->count(); ++i) {
+        if (i > 2) ui->PageControl2->setTabVisible(i, false);
+        ui->PageControl2->widget(i)->setEnabled(false);
+    }
+}
+
+void TForm1::FillGrid() {
+    QString setAside;
+    LoadCardTable(*table_, dbFileName, &setAside);
+    std::vector<CardGridModel::RowTexts> rows(kCardCapacity);
+    for (int r = 1; r <= kCardCapacity; ++r) {
+        const Card& card = table_->cards[static_cast<std::size_t>(r - 1)];
+        if (isCardInUse(card)) rows[static_cast<std::size_t>(r - 1)] = CardRowTexts(card);
+    }
+    gridModel_->setAllRows(std::move(rows));
+    selectGridRow(1);
+    SetsGridClick();
+}
+
+void TForm1::selectGridRow(int gridRow) {
+    const QModelIndex index = gridModel_->index(gridRow - 1, 0);
+    ui->SetsGrid->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ui->SetsGrid->scrollTo(index);
+}
+
+void TForm1::SetEditMode(bool on) {
+    ui->GroupBox1->setEnabled(on);
+    for (QWidget* sheet : {ui->MainGSM_Sheet, ui->Add_GSM_Sheet, ui->BalanceSheet, ui->Res_Pcn_Sheet,
+                           ui->SMS_Sheet, ui->UpdateSheet})
+        sheet->setEnabled(on);
+    for (int i = 0; i < ui->PageControl2->count(); ++i) ui->PageControl2->widget(i)->setEnabled(on);
+    ui->BitBtn2->setEnabled(on);
+    ui->BitBtn3->setEnabled(on);
+    ui->ProgBtn->setEnabled(!on);
+    ui->SpeedButton1->setEnabled(!on);
+    ui->SetsGrid->setEnabled(!on);
+    ui->SearchEdit->setEnabled(!on);
+    ui->SpeedButton3->setEnabled(!on);
+    ui->ctrlWinBtn->setEnabled(!on);
+    const bool partitions =
+        currentCard >= 0 &&
+        (table_->cards[static_cast<std::size_t>(currentCard)].modeFlags & kModePartSupport) != 0;
+    ui->keysWinBtn->setEnabled(!on && partitions);
+    ui->BitBtn1->setText(on ? QStringLiteral("Отменить редактирование")
+                            : QStringLiteral("Включить редактирование"));
+}
+
+int TForm1::randomInt(int low, int high) {
+    // Reseeded from the clock at each use.
+    random_.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    return std::uniform_int_distribution<int>(low, high)(random_);
+}
+
+void TForm1::BitBtn1Click() {
+    if (currentCard < 0) return;
+    editMode = !editMode;
+    if (editMode) {
+        const Card& card = table_->cards[static_cast<std::size_t>(currentCard)];
+        if (card.changeDate < 0.00001 && ui->PortLoc->text() != QStringLiteral("0"))
+            ui->PortLoc->setText(QString::number(randomInt(6001, 63999)));
+        SetEditMode(true);
+        return;
+    }
+    if (!askYesNo(kAttention, QStringLiteral("Все изменения будут утеряны. Отменить редактирование?"))) {
+        editMode = true;
+        return;
+    }
+    ShowCard(currentCard);
+    SetEditMode(false);
+}
+
+void TForm1::BitBtn3Click() {
+    if (currentCard < 0) return;
+    if (!askYesNo(kAttention, QStringLiteral("Вы точно хотите удалить запись безвозвратно?"))) return;
+    std::memset(&table_->cards[static_cast<std::size_t>(currentCard)], 0, sizeof(Card));
+    ShowCard(currentCard);
+    editMode = false;
+    SetEditMode(false);
+    SaveCardTable(*table_, dbFileName);
+}
+
+void TForm1::SetsGridClick() {
+    // In editing mode the grid is locked and cannot change the current card.
+    if (editMode) return;
+    const QModelIndex index = ui->SetsGrid->selectionModel()->currentIndex();
+    if (!index.isValid()) return;
+    const int r = index.row() + 1;
+    searchRow = r;
+    if (r - 1 != currentCard) {
+        currentCard = r - 1;
+        ShowCard(currentCard);
+    }
+}
+
+bool TForm1::gridRowMatches(int gridRow, const QString& lowerText) const {
+    for (int c = 1; c <= CardGridModel::kColumns; ++c) {
+        const QString& cell = gridModel_->cell(gridRow, c);
+        if (!cell.isEmpty() && cell.toLower().contains(lowerText)) return true;
+    }
+    return false;
+}
+
+bool TForm1::cardTextsMatch(int gridRow, const QByteArray& text) const {
+    const Card& card = table_->cards[static_cast<std::size_t>(gridRow - 1)];
+    const std::string_view needle(text.constData(), static_cast<std::size_t>(text.size()));
+    for (std::string_view field : {rawField(card.simId1), rawField(card.simId2), rawField(card.puk1),
+                                   rawField(card.puk2), rawField(card.number1), rawField(card.number2)})
+        if (!field.empty() && field.find(needle) != std::string_view::npos) return true;
+    return false;
+}
+
+void TForm1::SearchNext() {
+    if (editMode) return;
+    const QString s = ui->SearchEdit->text();
+    if (s.isEmpty()) return;
+    const QString lower = s.toLower();
+    // The card texts are CP1251 bytes; a search text with a character CP1251
+    // cannot hold matches none of them.
+    const QByteArray bytes = toCp1251(s);
+    const bool cardSearch = fromCp1251(bytes) == s;
+    const int b = searchRow;
+
+    auto searchGrid = [&](int from, int to) {
+        for (int r = from; r <= to; ++r)
+            if (gridRowMatches(r, lower)) return r;
+        return 0;
+    };
+    auto searchCards = [&](int from, int to) {
+        if (!cardSearch) return 0;
+        for (int r = from; r <= to; ++r)
+            if (cardTextsMatch(r, bytes)) return r;
+        return 0;
+    };
+
+    const int first = std::max(b + 1, 1);
+    int hit = searchGrid(first, kCardCapacity);
+    if (!hit) hit = searchCards(first, kCardCapacity);
+    if (!hit && b > 1) hit = searchGrid(1, b - 1);
+    if (!hit && b > 1) hit = searchCards(1, b - 1);
+    if (!hit) return;
+    searchRow = hit;
+    selectGridRow(hit);
+    SetsGridClick();
+}
+
+void TForm1::SearchEditClick() { ui->SearchEdit->selectAll(); }
+
+void TForm1::SearchEditChange() {
+    if (editMode) return;
+    searchRow = 0;
+    SearchNext();
+}
+
+void TForm1::SearchEditKeyDown(int key) {
+    if (key == 13) SearchNext();
+}
+
+void TForm1::SearchEditExit() {
+    if (ui->SearchEdit->text().isEmpty()) ui->SearchEdit->setText(QStringLiteral("(Поиск...)"));
+}
+
+void TForm1::SpeedButton3Click() { SearchNext(); }
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->SearchEdit) {
+        switch (event->type()) {
+        case QEvent::MouseButtonRelease:
+            SearchEditClick();
+            break;
+        case QEvent::FocusOut:
+            SearchEditExit();
+            break;
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                SearchEditKeyDown(13);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+    canClose = true;
+    if (!editMode) return;
+    canClose = askYesNo(kAttention, QStringLiteral("Включен режим редактирования. Хотите выйти из "
+                                                   "программы без сохранения текущей записи?"));
+}
+
+void TForm1::FormClose() {
+    if (saveOnClose) SaveCardTable(*table_, dbFileName);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TForm1::ExitBtnClick() { close(); }
+
+void TForm1::Timer1Timer() {
+    int position = ui->Progress->value() + 1;
+    if (position > 9) position = 0;
+    ui->Progress->setValue(position);
+}
+
+void TForm1::SpeedButton2Click() {
+    ui->Mac1->setText(QStringLiteral("00"));
+    for (QLineEdit* mac : {ui->Mac2, ui->Mac3, ui->Mac4, ui->Mac5, ui->Mac6})
+        mac->setText(QStringLiteral("%1").arg(randomInt(0, 254), 2, 16, QLatin1Char('0')).toUpper());
+}
+
+} // namespace k8w

@@ -1,0 +1,118 @@
+#pragma once
+#include "cards/card.h"
+#include "cards/card_table.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <random>
+
+class QComboBox;
+class QTimer;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace k8w {
+
+class CardGridModel;
+struct CardEditorValues;
+
+// The main window: the card list and the card editor.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString kProgramVersion = QStringLiteral("1.05");
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Window state.
+    CardTable& cardTable() { return *table_; }
+    const CardTable& cardTable() const { return *table_; }
+    int currentCardIndex() const { return currentCard; }
+    bool isEditMode() const { return editMode; }
+    int searchRowValue() const { return searchRow; }
+    bool isSaveOnClose() const { return saveOnClose; }
+    const QString& databaseFileName() const { return dbFileName; }
+    const QString& cableSerial() const { return selectedCableSerial; }
+    CardGridModel& gridModel() { return *gridModel_; }
+    QTimer& busyTimer() { return *Timer1; }
+
+    // Editing mode, deletion and search.
+    void SetEditMode(bool on);
+    void BitBtn1Click();
+    void BitBtn3Click();
+    void SetsGridClick();
+    void SearchNext();
+    void SearchEditClick();
+    void SearchEditChange();
+    void SearchEditKeyDown(int key);
+    void SearchEditExit();
+    void SpeedButton3Click();
+    void FormCloseQuery(bool& canClose);
+    void FormClose();
+    void Timer1Timer();
+    void SpeedButton2Click();
+    void ExitBtnClick();
+
+    // Validation and save.
+    void BitBtn2Click();
+    void ValidateAndSave();
+    CardEditorValues editorValues() const;
+
+    // Card binding.
+    void ShowCard(int slot);
+    void TakeCard(int slot);
+    void ShowCardSummary();
+
+    // Editor rules.
+    void Cord1Change();
+    void Cord1PartChange();
+    void Cord2PartChange(QComboBox* sender);
+    void partSupportCheckClick();
+    void RelayComboBox1Change(QComboBox* sender);
+    void PageControl2Change();
+    void VersionComboChange();
+    void UseSim1Click();
+    void UseSim2Click();
+    void balEnableClick();
+    void sendSMS1CheckClick();
+    void allowUpdateCheckClick();
+    void defaultUpdSettingsClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void InitGrid();
+    void FillGrid();
+    void connectHandlers();
+    void selectGridRow(int gridRow);
+    bool gridRowMatches(int gridRow, const QString& lowerText) const;
+    bool cardTextsMatch(int gridRow, const QByteArray& text) const;
+    int randomInt(int low, int high);
+
+    std::unique_ptr<Ui::TForm1> ui;
+    std::unique_ptr<CardTable> table_;
+    CardGridModel* gridModel_ = nullptr;
+    QTimer* Timer1 = nullptr;
+    std::mt19937 random_;
+
+    bool editMode = false;
+    int currentCard = -1;
+    int searchRow = 1;
+    bool saveOnClose = false;
+    QString selectedCableSerial;
+    QString dbFileName;
+};
+
+// One grid row of a card in use: code, card number, object, change date and
+// (only when the card was ever programmed) programming date.
+std::array<QString, 5> CardRowTexts(const Card& card);
+
+} // namespace k8w

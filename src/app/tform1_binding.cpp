@@ -1,0 +1,266 @@
+// Two-way binding between a card slot and the editor controls.
+#include "app/card_grid_model.h"
+#include "app/tform1.h"
+#include "cards/card_template.h"
+#include "common/cp1251.h"
+#include "common/day_date.h"
+#include "editor/editor_rules.h"
+#include "ui_tform1.h"
+
+#include <cstring>
+
+namespace k8w {
+namespace {
+
+template <std::size_t N> void showText(QLineEdit* edit, const char (&field)[N]) {
+    edit->setText(fieldText(field));
+}
+template <std::size_t N> void store(char (&field)[N], const QLineEdit* edit) {
+    setFieldText(field, edit->text());
+}
+
+QString hex4(std::uint16_t value) {
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QComboBox* relayCombo(QTabWidget* pages, int page) {
+    return pages->widget(page)->findChild<QComboBox*>(QStringLiteral("RelayComboBox") +
+                                                     QString::number(page + 1));
+}
+
+} // namespace
+
+void TForm1::ShowCard(int slot) {
+    if (slot < 0 || slot >= kCardCapacity) return;
+    Card working = table_->cardTemplate;
+    working.version = 0;
+    working.modeFlags = 0;
+    const Card& stored = table_->cards[static_cast<std::size_t>(slot)];
+    const Card& c = isCardInUse(stored) ? stored : working;
+    const bool inUse = c.changeDate >= 0.001;
+
+    showText(ui->Edit1, c.objectName);
+    showText(ui->NCardEdit, c.cardNumber);
+    showText(ui->FIOEdit, c.address);
+    showText(ui->RemarkEdit, c.remark);
+    ui->CodeUoo->setText(inUse ? QString::number(c.codeUoo) : QString());
+
+    const std::pair<QCheckBox*, std::uint32_t> modes[] = {
+        {ui->IndicZU, kModeIndicZU},
+        {ui->powerCtrlOffCheck, kModePowerCtrlOff},
+        {ui->oneColorIndicCheck, kModeOneColorIndic},
+        {ui->caseCtrlOffCheck, kModeCaseCtrlOff},
+        {ui->allowUpdateCheck, kModeAllowUpdate},
+        {ui->allowParamsUpdate, kModeAllowParamsUpdate},
+        {ui->use1961Check, kModeUse1961},
+        {ui->sendNewMsgCheck, kModeSendNewMsg},
+    };
+    for (const auto& [box, bit] : modes) box->setChecked((c.modeFlags & bit) != 0);
+
+    QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
+    QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
+    for (int i = 0; i < kEditorLoops; ++i) {
+        types[i]->setCurrentIndex(c.cordType[i]);
+        parts[i]->setCurrentIndex(c.cordPart[i]);
+    }
+
+    const QString codeText = ui->CodeUoo->text();
+    ui->Label17->setText(codeText.isEmpty()
+                             ? QString()
+                             : QStringLiteral("( 0x") +
+                                   QStringLiteral("%1")
+                                       .arg(static_cast<std::uint32_t>(TextToIntDef(codeText, 1)), 8,
+                                            16, QLatin1Char('0'))
+                                       .toUpper() +
+                                   QStringLiteral(" )"));
+
+    showText(ui->Pin1Edit, c.pin1);
+    showText(ui->Pin2Edit, c.pin2);
+    if (!inUse) {
+        ui->Pin1Edit->clear();
+        ui->Pin2Edit->clear();
+    }
+
+    showText(ui->Ip1GsmEdit, c.ip1Gsm);
+    showText(ui->Ip2GsmEdit, c.ip2Gsm);
+    showText(ui->Port1GsmEdit, c.port1Gsm);
+    showText(ui->Port2GsmEdit, c.port2Gsm);
+    showText(ui->APN1Edit, c.apn1);
+    showText(ui->APN2Edit, c.apn2);
+    showText(ui->LoginGsm1Edit, c.loginGsm1);
+    showText(ui->LoginGsm2Edit, c.loginGsm2);
+    showText(ui->PassGsm1Edit, c.passGsm1);
+    showText(ui->PassGsm2Edit, c.passGsm2);
+    showText(ui->PUK1_Edit, c.puk1);
+    showText(ui->PUK2_Edit, c.puk2);
+    showText(ui->SIM_ID1_Edit, c.simId1);
+    showText(ui->SIM_ID2_Edit, c.simId2);
+    showText(ui->Number1_Edit, c.number1);
+    showText(ui->Number2_Edit, c.number2);
+
+    showText(ui->ipUpdateEdit, c.ipUpdate);
+    showText(ui->portUpdateEdit, c.portUpdate);
+    showText(ui->portParamsEdit, c.portParams);
+    if (ui->ipUpdateEdit->text().isEmpty() || ui->portUpdateEdit->text().isEmpty() ||
+        ui->portParamsEdit->text().isEmpty())
+        defaultUpdSettingsClick();
+
+    ui->UseSim1->setChecked(true);
+    ui->UseSim2->setChecked(true);
+    UseSim1Click();
+    UseSim2Click();
+
+    ui->balCritical->setText(QString::number(c.balCriticalLevel == 0 ? 10 : c.balCriticalLevel));
+    ui->balCodeSim1->setText(fieldText(c.balCode[0]));
+    ui->balCodeSim2->setText(fieldText(c.balCode[1]));
+    ui->balEnable->setChecked((c.balFlags & kBalEnable) != 0);
+    ui->balSendPcnCheck->setChecked((c.balFlags & kBalNoCriticalNotice) == 0);
+    balEnableClick();
+
+    QTabWidget* outputs = ui->PageControl2;
+    for (int i = 0; i < outputs->count() && i < 3; ++i)
+        if (QComboBox* relay = relayCombo(outputs, i)) relay->setCurrentIndex(c.relayProfile[i]);
+    if (!outputs->isHidden()) {
+        const int page = outputs->currentIndex();
+        if (page >= 0 && page < 3)
+            if (QComboBox* relay = relayCombo(outputs, page)) RelayComboBox1Change(relay);
+    }
+
+    ui->timePassEdit->setText(QString::number(c.timePass));
+    Cord1Change();
+
+    ui->sendSMS1Check->setChecked((c.smsFlags & kSmsToNumber1) != 0);
+    ui->sendSMS2Check->setChecked((c.smsFlags & kSmsToNumber2) != 0);
+    showText(ui->smsObjNameEdit, c.smsObjName);
+    showText(ui->smsNumber1Edit, c.smsNumber1);
+    showText(ui->smsNumber2Edit, c.smsNumber2);
+    ui->smsGuardModeCheck->setChecked((c.smsFlags & kSmsGuardMode) != 0);
+    ui->smsFireCheck->setChecked((c.smsFlags & kSmsFire) != 0);
+    ui->smsKtcCheck->setChecked((c.smsFlags & kSmsKtc) != 0);
+    ui->smsAlarmCheck->setChecked((c.smsFlags & kSmsAlarm) != 0);
+    ui->saveSMSCheck->setChecked((c.smsFlags & kSmsSaveInPhone) != 0);
+    sendSMS1CheckClick();
+    allowUpdateCheckClick();
+
+    ui->partSupportCheck->setChecked((c.modeFlags & kModePartSupport) != 0);
+    partSupportCheckClick();
+
+    if (c.version == 0) ui->VersionCombo->setCurrentIndex(0);
+    VersionComboChange();
+
+    ShowCardSummary();
+}
+
+void TForm1::TakeCard(int slot) {
+    if (slot < 0 || slot >= kCardCapacity) return;
+    Card& c = table_->cards[static_cast<std::size_t>(slot)];
+    const double progDate = c.progDate;
+    const std::uint16_t progId = c.progId;
+    const std::uint16_t prevProgId = c.prevProgId;
+    KeyEntry keys[kKeyGroups][kKeysPerGroup];
+    std::memcpy(keys, c.keys, sizeof keys);
+
+    std::memset(&c, 0, sizeof c);
+    c.progDate = progDate;
+    c.progId = progId;
+    c.prevProgId = prevProgId;
+    std::memcpy(c.keys, keys, sizeof keys);
+
+    store(c.cardNumber, ui->NCardEdit);
+    store(c.objectName, ui->Edit1);
+    store(c.address, ui->FIOEdit);
+    store(c.remark, ui->RemarkEdit);
+    c.codeUoo = static_cast<std::uint32_t>(TextToIntDef(ui->CodeUoo->text(), 1));
+
+    const QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
+    const QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part,
+                                ui->Cord5Part};
+    for (int i = 0; i < kEditorLoops; ++i) {
+        c.cordType[i] = static_cast<std::uint8_t>(types[i]->currentIndex());
+        c.cordPart[i] = static_cast<std::uint8_t>(parts[i]->currentIndex());
+    }
+
+    const std::pair<const QCheckBox*, std::uint32_t> modes[] = {
+        {ui->IndicZU, kModeIndicZU},
+        {ui->powerCtrlOffCheck, kModePowerCtrlOff},
+        {ui->oneColorIndicCheck, kModeOneColorIndic},
+        {ui->caseCtrlOffCheck, kModeCaseCtrlOff},
+        {ui->allowUpdateCheck, kModeAllowUpdate},
+        {ui->allowParamsUpdate, kModeAllowParamsUpdate},
+        {ui->use1961Check, kModeUse1961},
+        {ui->sendNewMsgCheck, kModeSendNewMsg},
+        {ui->partSupportCheck, kModePartSupport},
+    };
+    for (const auto& [box, bit] : modes)
+        if (box->isChecked()) c.modeFlags |= bit;
+
+    store(c.pin1, ui->Pin1Edit);
+    store(c.pin2, ui->Pin2Edit);
+    store(c.ip1Gsm, ui->Ip1GsmEdit);
+    store(c.ip2Gsm, ui->Ip2GsmEdit);
+    store(c.port1Gsm, ui->Port1GsmEdit);
+    store(c.port2Gsm, ui->Port2GsmEdit);
+    store(c.apn1, ui->APN1Edit);
+    store(c.apn2, ui->APN2Edit);
+    store(c.loginGsm1, ui->LoginGsm1Edit);
+    store(c.loginGsm2, ui->LoginGsm2Edit);
+    store(c.passGsm1, ui->PassGsm1Edit);
+    store(c.passGsm2, ui->PassGsm2Edit);
+    store(c.puk1, ui->PUK1_Edit);
+    store(c.puk2, ui->PUK2_Edit);
+    store(c.simId1, ui->SIM_ID1_Edit);
+    store(c.simId2, ui->SIM_ID2_Edit);
+    store(c.number1, ui->Number1_Edit);
+    store(c.number2, ui->Number2_Edit);
+    store(c.ipUpdate, ui->ipUpdateEdit);
+    store(c.portUpdate, ui->portUpdateEdit);
+    store(c.portParams, ui->portParamsEdit);
+
+    c.balCriticalLevel = static_cast<std::uint16_t>(TextToIntDef(ui->balCritical->text(), 10));
+    store(c.balCode[0], ui->balCodeSim1);
+    store(c.balCode[1], ui->balCodeSim2);
+    if (ui->balEnable->isChecked()) c.balFlags |= kBalEnable;
+    if (!ui->balSendPcnCheck->isChecked()) c.balFlags |= kBalNoCriticalNotice;
+
+    bool hexOk = false;
+    const uint id = ui->ProgID1->text().toUInt(&hexOk, 16);
+    c.progId = hexOk ? static_cast<std::uint16_t>(id) : 0;
+
+    for (int i = 0; i < ui->PageControl2->count() && i < 3; ++i)
+        if (const QComboBox* relay = relayCombo(ui->PageControl2, i))
+            c.relayProfile[i] = static_cast<std::uint8_t>(relay->currentIndex());
+
+    c.timePass = static_cast<std::uint8_t>(TextToIntDef(ui->timePassEdit->text(), 60));
+
+    const std::pair<const QCheckBox*, std::uint8_t> sms[] = {
+        {ui->sendSMS1Check, kSmsToNumber1}, {ui->sendSMS2Check, kSmsToNumber2},
+        {ui->smsGuardModeCheck, kSmsGuardMode}, {ui->smsFireCheck, kSmsFire},
+        {ui->smsKtcCheck, kSmsKtc}, {ui->smsAlarmCheck, kSmsAlarm},
+        {ui->saveSMSCheck, kSmsSaveInPhone},
+    };
+    for (const auto& [box, bit] : sms)
+        if (box->isChecked()) c.smsFlags |= bit;
+    store(c.smsObjName, ui->smsObjNameEdit);
+    store(c.smsNumber1, ui->smsNumber1Edit);
+    store(c.smsNumber2, ui->smsNumber2Edit);
+
+    c.version = 0;
+    table_->cardTemplate = MakeCardTemplate(c);
+    c.changeDate = dayDateNow();
+    ShowCardSummary();
+}
+
+void TForm1::ShowCardSummary() {
+    if (currentCard < 0 || currentCard >= kCardCapacity) return;
+    const Card& c = table_->cards[static_cast<std::size_t>(currentCard)];
+    const int row = currentCard + 1;
+    ui->ProgID1->setText(hex4(c.progId));
+    ui->ProgID2->setText(hex4(c.prevProgId));
+    if (isCardInUse(c))
+        gridModel_->setRow(row, CardRowTexts(c));
+    else
+        gridModel_->clearRow(row);
+    ui->keysWinBtn->setEnabled(isCardInUse(c) && (c.modeFlags & kModePartSupport) != 0);
+}
+
+} // namespace k8w

@@ -1,0 +1,79 @@
+// Checks run before a card is saved, and the save itself.
+#include "app/tform1.h"
+#include "common/message_box.h"
+#include "editor/card_validation.h"
+#include "ui_tform1.h"
+
+namespace k8w {
+namespace {
+
+// The control's own enabled state, whatever its parents' state.
+bool itselfEnabled(const QWidget* w) { return !w->testAttribute(Qt::WA_ForceDisabled); }
+
+} // namespace
+
+CardEditorValues TForm1::editorValues() const {
+    CardEditorValues v;
+    v.cardNumber = ui->NCardEdit->text();
+    v.codeUoo = ui->CodeUoo->text();
+    // The controls of the "Основные" tab in the order they were created.
+    for (QObject* child : ui->MainGSM_Sheet->children()) {
+        const auto* w = qobject_cast<const QWidget*>(child);
+        if (!w) continue;
+        MainTabField field;
+        field.name = w->objectName();
+        field.hint = w->toolTip();
+        field.enabled = itselfEnabled(w);
+        if (const auto* edit = qobject_cast<const QLineEdit*>(w)) {
+            field.text = edit->text();
+            field.plainEdit = true;
+        } else {
+            field.plainEdit = false;
+        }
+        v.mainTabFields.push_back(field);
+    }
+    const QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
+    const QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part,
+                                ui->Cord5Part};
+    for (int i = 0; i < 5; ++i) {
+        v.cordType[i] = types[i]->currentIndex();
+        v.cordPart[i] = parts[i]->currentIndex();
+    }
+    v.balEnable = ui->balEnable->isChecked();
+    v.balCritical = ui->balCritical->text();
+    v.balPhoneSim1 = ui->balPhoneSim1->text();
+    v.balPhoneSim2 = ui->balPhoneSim2->text();
+    v.sendSms1 = ui->sendSMS1Check->isChecked();
+    v.sendSms2 = ui->sendSMS2Check->isChecked();
+    v.smsNumber1 = ui->smsNumber1Edit->text();
+    v.smsNumber2 = ui->smsNumber2Edit->text();
+    v.timePassEnabled = itselfEnabled(ui->timePassEdit);
+    v.timePass = ui->timePassEdit->text();
+    v.allowUpdate = ui->allowUpdateCheck->isChecked();
+    v.ipUpdate = ui->ipUpdateEdit->text();
+    v.portUpdate = ui->portUpdateEdit->text();
+    v.portParams = ui->portParamsEdit->text();
+    v.resPcn = ui->resPcnCheck->isChecked();
+    v.ip1Res = ui->Ip1ResEdit->text();
+    v.ip2Res = ui->Ip2ResEdit->text();
+    v.port1Res = ui->Port1ResEdit->text();
+    v.port2Res = ui->Port2ResEdit->text();
+    return v;
+}
+
+void TForm1::BitBtn2Click() { ValidateAndSave(); }
+
+void TForm1::ValidateAndSave() {
+    if (!editMode || currentCard < 0) return;
+    if (const std::optional<QString> warning = ValidateCardEditor(editorValues(), *table_, currentCard)) {
+        showMessage(kValidationTitle, *warning, MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    TakeCard(currentCard);
+    editMode = false;
+    SetEditMode(false);
+    saveOnClose = true;
+    SaveCardTable(*table_, dbFileName);
+}
+
+} // namespace k8w
