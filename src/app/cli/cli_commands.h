@@ -11,5 +11,8 @@ constexpr int kExitBadInput = 2;   // bad arguments, missing or refused database
 // Each command gets the arguments after its name.
 int runCards(const QStringList& args);
 int runImage(const QStringList& args);
+int runProgram(const QStringList& args);
+int runRead(const QStringList& args);
+int runSim(const QStringList& args);
 
 } // namespace k8w::cli

@@ -12,7 +12,13 @@ namespace {
 const char* kUsage =
     "usage: k8w-cli COMMAND [options]\n"
     "  cards [--db FILE]                       list the cards in use\n"
-    "  image --row N [--db FILE] [--out FILE]  build the device image of a card\n";
+    "  image --row N [--db FILE] [--out FILE]  build the device image of a card\n"
+    "  program --row N [--db FILE] [--port PATH | --cable SERIAL]\n"
+    "                                          write a card into a device\n"
+    "  read [--port PATH | --cable SERIAL] [--out FILE]\n"
+    "                                          read a device's image back\n"
+    "  sim [--ready-next] [--version A.B.C] [--image FILE]\n"
+    "                                          serve a simulated device on a pseudo-terminal\n";
 
 } // namespace
 
@@ -22,6 +28,9 @@ int main(int argc, char** argv) {
     const std::map<QString, Command> commands = {
         {QStringLiteral("cards"), k8w::cli::runCards},
         {QStringLiteral("image"), k8w::cli::runImage},
+        {QStringLiteral("program"), k8w::cli::runProgram},
+        {QStringLiteral("read"), k8w::cli::runRead},
+        {QStringLiteral("sim"), k8w::cli::runSim},
     };
     QStringList args = app.arguments().mid(1);
     const auto command = args.isEmpty() ? commands.end() : commands.find(args.front());

@@ -1,0 +1,235 @@
+// k8w-cli program and read: one write or read attempt, as the programming
+// and reading workers make it, from the command line.
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_options.h"
+
+#include "cards/card_file.h"
+#include "cards/card_table.h"
+#include "cards/config_image.h"
+#include "common/day_date.h"
+#include "link/ftdi_controller.h"
+#include "link/qt_serial_driver.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <thread>
+
+namespace k8w::cli {
+namespace {
+
+const QString kDb = QStringLiteral("--db");
+const QString kRow = QStringLiteral("--row");
+const QString kPort = QStringLiteral("--port");
+const QString kCable = QStringLiteral("--cable");
+const QString kOut = QStringLiteral("--out");
+
+constexpr int kExitInterrupted = 130;
+
+const QString kProgFailed = QStringLiteral("Программирование НЕ проведено!\n\nПричина:\n");
+const QString kReadFailed = QStringLiteral("СЧИТЫВАНИЕ НЕ ПРОИЗВЕДЕНО\n\nПричина:\n");
+const QString kNoCable = QStringLiteral("Кабель FTDI не найден.");
+const QString kDriverSilent =
+    QStringLiteral("Драйвер FTDI не отвечает.\nПроверьте наличие драйвера и перезапустите программу.");
+const QString kCableError = QStringLiteral("Ошибка при обращении к устройству FTDI.");
+const QString kProgDeviceError = QStringLiteral("УОО вернул ошибку при программировании");
+const QString kReadDeviceError = QStringLiteral("УОО вернул ошибку при считывании");
+const QString kBadData = QStringLiteral("Получены неверные данные от УОО.");
+const QString kEmptyCard =
+    QStringLiteral("Текущая запись НЕ СОДЕРЖИТ ДАННЫХ!\nВыберите запись с данными или создайте новую");
+const QString kProgStopped = QStringLiteral(
+    "Программирование ОСТАНОВЛЕНО! УОО R2 остался не запрограммированным.\n\nПроверьте, что перемычка "
+    "программирования установлена,а 1-й вывод кабеля FTDI соответствует 1-му контакту на плате УОО R2. "
+    "Передерните питание УОО и повторите попытку программирования.");
+const QString kReadStopped = QStringLiteral("Считывание ОСТАНОВЛЕНО!");
+
+QString hex4(std::uint16_t value) {
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString openFailureText(int opened) { return opened == link::kOpenNoCable ? kNoCable : kDriverSilent; }
+
+// SIGINT only raises a lock-free flag; a watcher thread turns it into Stop,
+// as the "Остановить" button does.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int) { interrupted.store(true); }
+
+class InterruptWatch {
+public:
+    explicit InterruptWatch(link::FTDI_Controller& link) {
+        interrupted.store(false);
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
+        watcher_ = std::thread([this, &link] {
+            while (!done_.load()) {
+                if (interrupted.load()) {
+                    link.Stop();
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+    }
+    ~InterruptWatch() {
+        done_.store(true);
+        watcher_.join();
+        sigaction(SIGINT, &previous_, nullptr);
+    }
+    bool interruptedNow() const { return interrupted.load(); }
+
+private:
+    struct sigaction previous_ {};
+    std::atomic<bool> done_{false};
+    std::thread watcher_;
+};
+
+// The cable: the one port given with --port, or the FTDI cables of the
+// system (the first one listed, or the one given with --cable).
+struct Cable {
+    std::unique_ptr<link::FtdiDriver> own;
+    link::FtdiDriver* driver = nullptr;
+    std::string serial;
+};
+
+bool chooseCable(const Options& options, Cable& cable) {
+    if (options.has(kPort) && options.has(kCable)) {
+        printError(QStringLiteral("give either --port or --cable, not both"));
+        return false;
+    }
+    if (options.has(kPort)) {
+        cable.own = std::make_unique<link::QtSerialDriver>(
+            std::vector<link::QtSerialDriver::Port>{{QStringLiteral("PORT"), options.value(kPort)}});
+        cable.driver = cable.own.get();
+    } else {
+        cable.driver = &link::systemFtdiDriver();
+        cable.serial = options.value(kCable).toStdString();
+    }
+    return true;
+}
+
+} // namespace
+
+int runProgram(const QStringList& args) {
+    const Options options(args, {kDb, kRow, kPort, kCable}, {});
+    if (!options.ok()) {
+        printError(options.error());
+        return kExitBadInput;
+    }
+    Cable cable;
+    if (!chooseCable(options, cable)) return kExitBadInput;
+    const QString dbName = options.value(kDb, kCardFileName);
+    const auto table = loadDatabase(dbName);
+    if (!table) return kExitBadInput;
+    const int slot = cardSlotOfRow(options, *table, kEmptyCard);
+    if (slot < 0) return kExitBadInput;
+
+    ConfigImage image{};
+    std::uint16_t crc = 0;
+    ReseedImageRandom();
+    if (BuildConfigImage(table->cards[slot], image, crc) != static_cast<int>(kImageSize)) {
+        // Nothing is sent: an empty image would overwrite the device's configuration.
+        printError(QStringLiteral("the card's device version is not supported; nothing is written"));
+        return kExitBadInput;
+    }
+
+    link::FTDI_Controller link(*cable.driver);
+    link.SetCableSerial(cable.serial);
+    int result = link::kLinkCableFailure;
+    bool stoppedBySignal = false;
+    {
+        InterruptWatch watch(link);
+        const int opened = link.Open(image.data(), static_cast<int>(image.size()));
+        if (opened != link::kOpenOk) {
+            printError(kProgFailed + openFailureText(opened));
+            return kExitFailed;
+        }
+        result = link.Start();
+        stoppedBySignal = watch.interruptedNow();
+    }
+    switch (result) {
+    case link::kLinkDone: {
+        Card& card = table->cards[slot];
+        card.progDate = dayDateNow();
+        card.prevProgId = card.progId;
+        card.progId = crc;
+        printLine(hex4(crc));
+        return SaveCardTable(*table, dbName) ? kExitOk : kExitBadInput;
+    }
+    case link::kLinkStopped:
+        printError(kProgStopped);
+        return stoppedBySignal ? kExitInterrupted : kExitFailed;
+    case link::kLinkDeviceFailure:
+        printError(kProgFailed + kProgDeviceError);
+        return kExitFailed;
+    default:
+        printError(kProgFailed + kCableError);
+        return kExitFailed;
+    }
+}
+
+int runRead(const QStringList& args) {
+    const Options options(args, {kPort, kCable, kOut}, {});
+    if (!options.ok()) {
+        printError(options.error());
+        return kExitBadInput;
+    }
+    Cable cable;
+    if (!chooseCable(options, cable)) return kExitBadInput;
+
+    link::FTDI_ReadCtrl link(*cable.driver);
+    link.SetCableSerial(cable.serial);
+    int result = link::kLinkCableFailure;
+    bool stoppedBySignal = false;
+    {
+        InterruptWatch watch(link);
+        const int opened = link.Open(nullptr, 0);
+        if (opened != link::kOpenOk) {
+            printError(kReadFailed + openFailureText(opened));
+            return kExitFailed;
+        }
+        result = link.Start();
+        stoppedBySignal = watch.interruptedNow();
+    }
+    switch (result) {
+    case link::kLinkDone:
+        break;
+    case link::kLinkStopped:
+        printError(kReadStopped);
+        return stoppedBySignal ? kExitInterrupted : kExitFailed;
+    case link::kLinkDeviceFailure:
+        printError(kReadFailed + kReadDeviceError);
+        return kExitFailed;
+    default:
+        printError(kReadFailed + kCableError);
+        return kExitFailed;
+    }
+
+    const int length = link.DataLength();
+    if (ImageCrc16(link.Data(), static_cast<std::size_t>(length)) != 0 ||
+        length != static_cast<int>(kImageSize)) {
+        printError(kReadFailed + kBadData);
+        return kExitFailed;
+    }
+    const std::uint8_t* image = link.Data();
+    if (options.has(kOut)) {
+        QSaveFile file(options.value(kOut));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(reinterpret_cast<const char*>(image), length) != length || !file.commit()) {
+            printError(QStringLiteral("cannot write %1").arg(options.value(kOut)));
+            return kExitBadInput;
+        }
+    }
+    printLine(link.VersionText());
+    printLine(hex4(static_cast<std::uint16_t>(image[kImageCrcOffset] | image[kImageCrcOffset + 1] << 8)));
+    return kExitOk;
+}
+
+} // namespace k8w::cli
