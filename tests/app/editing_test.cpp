@@ -202,7 +202,8 @@ TEST_F(EditingTest, SavingKeepsProgrammingResultAndKeys) {
     startEditing();
     type("SIM_ID1_Edit", QStringLiteral("new sim"));
     ASSERT_TRUE(saveAndGetWarning().isEmpty());
-    const Card& saved = readDatabase()->cards[0];
+    const auto disk = readDatabase();
+    const Card& saved = disk->cards[0];
     EXPECT_EQ(saved.progDate, 45001.75);
     EXPECT_EQ(saved.progId, 0x1234);
     EXPECT_EQ(saved.prevProgId, 0x5678);
@@ -223,7 +224,8 @@ TEST_F(EditingTest, EmptyUpdateFieldsAreSavedWithTheDefaults) {
     EXPECT_EQ(edit("portParamsEdit")->text(), QStringLiteral("25002"));
     startEditing();
     ASSERT_TRUE(saveAndGetWarning().isEmpty());
-    const Card& saved = readDatabase()->cards[0];
+    const auto disk = readDatabase();
+    const Card& saved = disk->cards[0];
     EXPECT_EQ(fieldText(saved.ipUpdate), QStringLiteral("update.k8w.local"));
     EXPECT_EQ(fieldText(saved.portUpdate), QStringLiteral("25001"));
 }
