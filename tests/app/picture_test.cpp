@@ -39,30 +39,42 @@ TEST_F(PictureTest, MainWindowShowingACardIsReadable) {
     EXPECT_EQ(picture.size(), QSize(974, 580) * picture.devicePixelRatio());
     picture.save(QStringLiteral(K8W_PICTURE_DIR "/main_window.png"));
 
-    for (QWidget* child : w.findChildren<QWidget*>()) {
-        if (!child->isVisible() || !child->parentWidget()) continue;
-        const QString name = child->objectName();
-        if (name.startsWith(QLatin1String("qt_"))) continue;
-        const QRect inParent = child->parentWidget()->rect();
-        if (!qobject_cast<QAbstractScrollArea*>(child->parentWidget()) &&
-            !child->parentWidget()->inherits("QStackedWidget") && !name.isEmpty()) {
-            EXPECT_TRUE(inParent.contains(child->geometry())) << name.toStdString() << " sticks out";
+    auto expectReadable = [&](const char* where) {
+        for (QWidget* child : w.findChildren<QWidget*>()) {
+            if (!child->isVisible() || !child->parentWidget()) continue;
+            const QString name = child->objectName();
+            if (name.startsWith(QLatin1String("qt_"))) continue;
+            const QRect inParent = child->parentWidget()->rect();
+            if (!qobject_cast<QAbstractScrollArea*>(child->parentWidget()) &&
+                !child->parentWidget()->inherits("QStackedWidget") && !name.isEmpty()) {
+                EXPECT_TRUE(inParent.contains(child->geometry())) << where << " " << name.toStdString() << " sticks out";
+            }
+            const QFontMetrics fm = child->fontMetrics();
+            if (auto* label = qobject_cast<QLabel*>(child); label && !label->wordWrap() && !label->text().isEmpty()) {
+                EXPECT_LE(fm.horizontalAdvance(label->text()), label->contentsRect().width())
+                    << where << " " << name.toStdString() << ": " << label->text().toStdString();
+            } else if (auto* label = qobject_cast<QLabel*>(child); label && label->wordWrap()) {
+                EXPECT_LE(label->heightForWidth(label->width()), label->height()) << where << " " << name.toStdString();
+            } else if (auto* box = qobject_cast<QCheckBox*>(child)) {
+                EXPECT_LE(box->sizeHint().width(), box->width()) << where << " " << name.toStdString();
+            } else if (auto* button = qobject_cast<QPushButton*>(child)) {
+                EXPECT_LE(fm.horizontalAdvance(button->text()) + 12, button->width()) << where << " " << name.toStdString();
+            } else if (auto* group = qobject_cast<QGroupBox*>(child)) {
+                EXPECT_LE(fm.horizontalAdvance(group->title()) + 12, group->width()) << where << " " << name.toStdString();
+            } else if (auto* combo = qobject_cast<QComboBox*>(child)) {
+                EXPECT_LE(combo->sizeHint().width(), combo->width() + 40) << where << " " << name.toStdString();
+            }
         }
-        const QFontMetrics fm = child->fontMetrics();
-        if (auto* label = qobject_cast<QLabel*>(child); label && !label->wordWrap() && !label->text().isEmpty()) {
-            EXPECT_LE(fm.horizontalAdvance(label->text()), label->contentsRect().width())
-                << name.toStdString() << ": " << label->text().toStdString();
-        } else if (auto* label = qobject_cast<QLabel*>(child); label && label->wordWrap()) {
-            EXPECT_LE(label->heightForWidth(label->width()), label->height()) << name.toStdString();
-        } else if (auto* box = qobject_cast<QCheckBox*>(child)) {
-            EXPECT_LE(box->sizeHint().width(), box->width()) << name.toStdString();
-        } else if (auto* button = qobject_cast<QPushButton*>(child)) {
-            EXPECT_LE(fm.horizontalAdvance(button->text()) + 12, button->width()) << name.toStdString();
-        } else if (auto* group = qobject_cast<QGroupBox*>(child)) {
-            EXPECT_LE(fm.horizontalAdvance(group->title()) + 12, group->width()) << name.toStdString();
-        } else if (auto* combo = qobject_cast<QComboBox*>(child)) {
-            EXPECT_LE(combo->sizeHint().width(), combo->width() + 40) << name.toStdString();
-        }
+    };
+    expectReadable("main window");
+    for (int tab = 1; tab < 5; ++tab) {
+        clickTab("PageControl1", tab);
+        expectReadable("network tab");
+        w.grab().save(QStringLiteral(K8W_PICTURE_DIR "/main_window_tab%1.png").arg(tab));
+    }
+    for (int tab = 1; tab < 3; ++tab) {
+        clickTab("PageControl2", tab);
+        expectReadable("outputs tab");
     }
     // Every profile description fits under the output tabs.
     QLabel* description = find<QLabel>("Label40");
