@@ -1,6 +1,7 @@
 #include "editor/card_validation.h"
 
 #include "cards/card_table.h"
+#include "editor/editor_rules.h"
 
 #include <array>
 
@@ -10,18 +11,6 @@ namespace {
 constexpr int kEntryLoop = 4;        // loop 1 only
 constexpr int kPassThroughLoop = 5;  // loops 2-5
 constexpr int kControlLoop = 6;
-
-// Integer value of a field text, or the fallback when the text is not a
-// 32-bit integer: an optional sign and digits only, no blanks.
-long long numberOr(const QString& text, long long fallback) {
-    const qsizetype start = text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')) ? 1 : 0;
-    if (text.size() == start) return fallback;
-    for (qsizetype i = start; i < text.size(); ++i)
-        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9')) return fallback;
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok ? value : fallback;
-}
 
 void addHintOnce(QString& list, const QString& hint) {
     if (!list.contains(hint)) list += hint + QLatin1Char('\n');
@@ -64,7 +53,7 @@ std::optional<QString> checkPassThroughLoops(const CardEditorValues& v) {
 
 std::optional<QString> checkCriticalBalance(const CardEditorValues& v) {
     if (!v.balEnable) return std::nullopt;
-    const long long level = numberOr(v.balCritical, -1);
+    const long long level = TextToIntDef(v.balCritical, -1);
     if (level >= 10 && level <= 500) return std::nullopt;
     return QStringLiteral(
         "Задано неверное значение критического баланса SIM. Разрешается задавать значения от 10 до 500р");
@@ -76,8 +65,8 @@ std::optional<QString> checkPortsAndPins(const CardEditorValues& v) {
         if (!field.enabled) continue;
         const bool isPort = field.name.contains(QStringLiteral("Port"));
         if (!isPort && !field.name.contains(QStringLiteral("Pin"))) continue;
-        const bool bad = field.text.size() < 4 || numberOr(field.text, 70000) > 65535 ||
-                         (isPort && numberOr(field.text, 4999) < 5000);
+        const bool bad = field.text.size() < 4 || TextToIntDef(field.text, 70000) > 65535 ||
+                         (isPort && TextToIntDef(field.text, 4999) < 5000);
         if (bad) addHintOnce(list, field.hint);
     }
     if (list.isEmpty()) return std::nullopt;
@@ -86,7 +75,7 @@ std::optional<QString> checkPortsAndPins(const CardEditorValues& v) {
 }
 
 std::optional<QString> checkCodeRange(const CardEditorValues& v) {
-    const long long code = numberOr(v.codeUoo, -1);
+    const long long code = TextToIntDef(v.codeUoo, -1);
     if (code >= 0 && code < 10 * 32000 && code % 32000 <= 799) return std::nullopt;
     return QStringLiteral("Ошибочные данные в полях:\n\nКод УО\n") +
            QStringLiteral(
@@ -99,7 +88,7 @@ std::optional<QString> checkCodeRange(const CardEditorValues& v) {
 }
 
 std::optional<QString> checkUniqueCode(const CardEditorValues& v, const CardTable& table, int currentCard) {
-    const long long code = numberOr(v.codeUoo, 10000);
+    const long long code = TextToIntDef(v.codeUoo, 10000);
     for (int slot = 0; slot < kCardCapacity; ++slot) {
         const Card& card = table.cards[slot];
         if (slot == currentCard || !isCardInUse(card)) continue;
@@ -130,19 +119,19 @@ std::optional<QString> checkPhoneNumbers(const CardEditorValues& v) {
 
 std::optional<QString> checkEntryDelay(const CardEditorValues& v) {
     if (!v.timePassEnabled) return std::nullopt;
-    const long long delay = numberOr(v.timePass, -1);
+    const long long delay = TextToIntDef(v.timePass, -1);
     if (delay >= 0 && delay <= 120) return std::nullopt;
     return QStringLiteral("Задержка входного шлейфа должна бьть в интервале 0-120 сек.");
 }
 
 std::optional<QString> checkUpdateServer(const CardEditorValues& v) {
     if (!v.allowUpdate) return std::nullopt;
-    if (!v.ipUpdate.isEmpty() && numberOr(v.portUpdate, 999) >= 1000) return std::nullopt;
+    if (!v.ipUpdate.isEmpty() && TextToIntDef(v.portUpdate, 999) >= 1000) return std::nullopt;
     return QStringLiteral("Неверные значения IP или порта сервера обновлений.");
 }
 
 std::optional<QString> checkParamsPort(const CardEditorValues& v) {
-    if (numberOr(v.portParams, 999) >= 1000) return std::nullopt;
+    if (TextToIntDef(v.portParams, 999) >= 1000) return std::nullopt;
     return QStringLiteral("Неверные значения порта сервера параметров.");
 }
 
