@@ -206,7 +206,6 @@ FtStatus QtSerialDriver::write(FtHandle handle, const void* bytes, std::uint32_t
     if (!bytes || !written) return kFtInvalidParameter;
     *written = 0;
     QSerialPort& port = *open->port;
-    const qint64 before = port.bytesToWrite();
     if (port.write(static_cast<const char*>(bytes), toWrite) != static_cast<qint64>(toWrite))
         return kFtIoError;
     QElapsedTimer timer;
@@ -217,8 +216,10 @@ FtStatus QtSerialDriver::write(FtHandle handle, const void* bytes, std::uint32_t
         port.waitForBytesWritten(static_cast<int>(left));
         if (portFailed(port)) return kFtIoError;
     }
-    const qint64 unsent = std::max<qint64>(0, port.bytesToWrite() - before);
-    *written = static_cast<std::uint32_t>(std::max<qint64>(0, static_cast<qint64>(toWrite) - unsent));
+    // The queue drains from its front and this call's bytes are its tail:
+    // whatever is still queued belongs to them first, older bytes after.
+    const qint64 unsent = std::min<qint64>(static_cast<qint64>(toWrite), port.bytesToWrite());
+    *written = static_cast<std::uint32_t>(static_cast<qint64>(toWrite) - unsent);
     return kFtOk;
 }
 

@@ -4,6 +4,10 @@
 #include "sim/pty_device_server.h"
 
 #include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 namespace k8w::test {
@@ -70,6 +74,98 @@ TEST_F(PtyLink, AnUnknownSerialOrPathDoesNotOpen) {
     link::QtSerialDriver none(std::vector<link::QtSerialDriver::Port>{});
     link::FTDI_Controller nothing(none);
     EXPECT_EQ(nothing.Open(nullptr, 0), link::kOpenNoCable);
+}
+
+
+// Pulls the cable (the terminal's other side goes away) once the log holds
+// `marker`, while the device is silent in `phase`. Gives the result of the
+// read exchange and how long after the unplugging it ended; a watchdog stops
+// an exchange that does not notice (result 2).
+int readUntilUnplugged(sim::Phase phase, const QByteArray& marker, std::chrono::milliseconds& noticed) {
+    sim::SimDevice device;
+    device.setStoredImage(sampleImage());
+    device.addFault({phase, sim::FaultKind::Silence});
+    auto server = std::make_unique<sim::PtyDeviceServer>(device);
+    EXPECT_TRUE(server->open());
+    std::atomic<bool> stop{false};
+    std::thread serving([&] { server->serve(stop); });
+    link::QtSerialDriver driver({{QStringLiteral("PTY1"), QString::fromStdString(server->slavePath())}});
+
+    std::atomic<int> result{-1};
+    link::FTDI_ReadCtrl reader(driver);
+    std::thread worker([&] {
+        const int opened = reader.Open(nullptr, 0);
+        result = opened == link::kOpenOk ? reader.Start() : 100 + opened;
+    });
+    const auto begun = std::chrono::steady_clock::now();
+    auto logged = [&] {
+        QFile log(QString::fromLatin1(link::kProgLogName));
+        return log.open(QIODevice::ReadOnly) && log.readAll().contains(marker);
+    };
+    while (!logged() && std::chrono::steady_clock::now() - begun < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    stop = true;
+    serving.join();
+    const auto unplugged = std::chrono::steady_clock::now();
+    server.reset();
+    std::thread watchdog([&] {
+        while (result.load() < 0 && std::chrono::steady_clock::now() - unplugged < std::chrono::seconds(10))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        reader.Stop();
+    });
+    worker.join();
+    noticed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - unplugged);
+    watchdog.join();
+    return result.load();
+}
+
+// While only polling for a block, the status query fails at once.
+TEST(PtyUnplug, ATerminalThatGoesAwayDuringTheBlockWaitFailsWithOne) {
+    TempWorkdir dir;
+    std::chrono::milliseconds noticed{};
+    EXPECT_EQ(readUntilUnplugged(sim::Phase::ReadBlock, "[TX] 4E 45 58 54", noticed), link::kLinkCableFailure);
+    EXPECT_LT(noticed.count(), 1000);
+}
+
+// While the handshake repeats "PROG_K8W" to a silent device.
+TEST(PtyUnplug, ATerminalThatGoesAwayDuringTheHandshakeFailsWithOne) {
+    TempWorkdir dir;
+    std::chrono::milliseconds noticed{};
+    EXPECT_EQ(readUntilUnplugged(sim::Phase::Handshake, "[TX] PROG_K8W", noticed), link::kLinkCableFailure);
+    EXPECT_LT(noticed.count(), 1000);
+}
+
+// A write that cannot finish within its timeout reports only the bytes of
+// this call that left, even when older bytes still queued drain meanwhile.
+TEST(PtyWrites, AStuckWriteCountsOnlyItsOwnBytesThatLeft) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    link::QtSerialDriver driver({{QStringLiteral("PTY1"), QString::fromLocal8Bit(::ptsname(master))}});
+    link::FtHandle handle = 0;
+    ASSERT_EQ(driver.openEx("PTY1", link::kFtOpenBySerialNumber, &handle), link::kFtOk);
+    ASSERT_EQ(driver.setTimeouts(handle, 50, 50), link::kFtOk);
+
+    // Nobody reads the other side: most of a large write stays queued.
+    const Bytes flood(1 << 20, 0x55);
+    std::uint32_t written = 0;
+    ASSERT_EQ(driver.write(handle, flood.data(), static_cast<std::uint32_t>(flood.size()), &written), link::kFtOk);
+    EXPECT_LT(written, flood.size());
+    // Some room on the line: part of the old queue drains during the next
+    // write, but its own four bytes are still behind the rest.
+    std::uint8_t sink[4096];
+    for (int taken = 0; taken < 16 * 1024;) {
+        const ssize_t n = ::read(master, sink, sizeof sink);
+        if (n <= 0) break;
+        taken += static_cast<int>(n);
+    }
+    const std::uint8_t next[] = {'N', 'E', 'X', 'T'};
+    ASSERT_EQ(driver.write(handle, next, 4, &written), link::kFtOk);
+    EXPECT_EQ(written, 0u);
+    driver.close(handle);
+    ::close(master);
 }
 
 } // namespace
