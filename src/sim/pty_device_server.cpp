@@ -34,6 +34,9 @@ bool PtyDeviceServer::open(std::string* error) {
     if (::ptsname_r(master_, name, sizeof name) != 0) return fail("ptsname");
     slavePath_ = name;
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    // Programs started later must not hold the terminal's device side: when
+    // the server closes it, the line is gone for its client too.
+    ::fcntl(master_, F_SETFD, ::fcntl(master_, F_GETFD) | FD_CLOEXEC);
 
     // Raw from the start: no echo, no line editing, no CR/LF translation,
     // whoever opens the terminal and however it sets it up.

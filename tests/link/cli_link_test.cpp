@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <csignal>
 #include <fcntl.h>
 #include <thread>
@@ -238,6 +239,40 @@ TEST_F(CliLink, PortAndCableTogetherAreRefused) {
     const auto run = runCli({QStringLiteral("read"), QStringLiteral("--port"), QStringLiteral("/x"),
                              QStringLiteral("--cable"), QStringLiteral("FT1")});
     EXPECT_EQ(run.exitCode, 2);
+}
+
+// The terminal goes away while the handshake waits for a silent device: the
+// exchange fails on the cable, with the worker's text for that case.
+TEST_F(CliLink, ACableLostDuringTheExchangeIsReportedAsAnFtdiError) {
+    const QByteArray before = fileBytes(kCardFileName);
+    for (const QString& command : {QStringLiteral("program"), QStringLiteral("read")}) {
+        QFile::remove(QStringLiteral("ProgLog.log"));
+        sim::SimDevice device;
+        device.addFault({sim::Phase::Handshake, sim::FaultKind::Silence});
+        auto server = std::make_unique<sim::PtyDeviceServer>(device);
+        ASSERT_TRUE(server->open());
+        std::atomic<bool> stop{false};
+        std::thread serving([&] { server->serve(stop); });
+        QStringList args{command, QStringLiteral("--port"), QString::fromStdString(server->slavePath())};
+        if (command == QStringLiteral("program")) args << QStringLiteral("--row") << QStringLiteral("1");
+        QProcess process;
+        process.start(QStringLiteral(K8W_CLI_PATH), args);
+        ASSERT_TRUE(process.waitForStarted(5000));
+        for (int i = 0; i < 500 && !fileBytes(QStringLiteral("ProgLog.log")).contains("PROG_K8W"); ++i)
+            process.waitForFinished(10);
+        stop = true;
+        serving.join();
+        server.reset();
+        ASSERT_TRUE(process.waitForFinished(5000)) << command.toStdString();
+        EXPECT_EQ(process.exitCode(), 1) << command.toStdString();
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const QString box = command == QStringLiteral("program")
+                                ? QStringLiteral("Программирование НЕ проведено!\n\nПричина:\n")
+                                : QStringLiteral("СЧИТЫВАНИЕ НЕ ПРОИЗВЕДЕНО\n\nПричина:\n");
+        EXPECT_TRUE(err.endsWith(box + QStringLiteral("Ошибка при обращении к устройству FTDI.\n")))
+            << err.toStdString();
+    }
+    EXPECT_EQ(fileBytes(kCardFileName), before);
 }
 
 } // namespace
