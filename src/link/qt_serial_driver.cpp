@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace k8w::link {
 
 namespace {
@@ -162,6 +166,18 @@ bool portFailed(QSerialPort& port) {
     return true;
 }
 
+// A line whose far end is gone (a cable pulled out, a terminal closed)
+// reports a hang-up or an error condition, whether or not a read noticed it.
+bool hungUp(QSerialPort& port) {
+#ifdef Q_OS_UNIX
+    pollfd line{static_cast<int>(port.handle()), 0, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port);
+    return false;
+#endif
+}
+
 } // namespace
 
 FtStatus QtSerialDriver::getStatus(FtHandle handle, std::uint32_t* rxQueue, std::uint32_t* txQueue,
@@ -172,7 +188,7 @@ FtStatus QtSerialDriver::getStatus(FtHandle handle, std::uint32_t* rxQueue, std:
     QSerialPort& port = *open->port;
     // Takes in whatever the system holds for the port, without waiting.
     port.waitForReadyRead(0);
-    if (portFailed(port)) return kFtIoError;
+    if (portFailed(port) || hungUp(port)) return kFtIoError;
     *rxQueue = static_cast<std::uint32_t>(port.bytesAvailable());
     *txQueue = static_cast<std::uint32_t>(port.bytesToWrite());
     *events = 0;
