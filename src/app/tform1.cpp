@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QTimer>
 
 #include <algorithm>
@@ -27,6 +28,14 @@ template <std::size_t N> std::string_view rawField(const char (&field)[N]) {
     return {field, ::strnlen(field, N)};
 }
 
+// A date of the card list: the locale's short date and the time, the time
+// left out when it is exactly midnight.
+QString gridDateText(double days) {
+    const QDateTime moment = fromDayDate(days);
+    if (moment.time() == QTime(0, 0)) return QLocale().toString(moment.date(), QLocale::ShortFormat);
+    return dayDateLocaleText(days);
+}
+
 } // namespace
 
 std::array<QString, 5> CardRowTexts(const Card& card) {
@@ -34,8 +43,8 @@ std::array<QString, 5> CardRowTexts(const Card& card) {
     texts[0] = QString::number(card.codeUoo);
     texts[1] = fieldText(card.cardNumber);
     texts[2] = fieldText(card.objectName);
-    texts[3] = dayDateLocaleText(card.changeDate);
-    if (card.progDate > 0.001) texts[4] = dayDateLocaleText(card.progDate);
+    texts[3] = gridDateText(card.changeDate);
+    if (card.progDate > 0.001) texts[4] = gridDateText(card.progDate);
     return texts;
 }
 
@@ -185,10 +194,12 @@ void TForm1::SetEditMode(bool on) {
                             : QStringLiteral("Включить редактирование"));
 }
 
-int TForm1::randomInt(int low, int high) {
-    // Reseeded from the clock at each use.
+void TForm1::reseedRandom() {
     random_.seed(static_cast<std::mt19937::result_type>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+}
+
+int TForm1::randomInt(int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(random_);
 }
 
@@ -197,8 +208,10 @@ void TForm1::BitBtn1Click() {
     editMode = !editMode;
     if (editMode) {
         const Card& card = table_->cards[static_cast<std::size_t>(currentCard)];
-        if (card.changeDate < 0.00001 && ui->PortLoc->text() != QStringLiteral("0"))
+        if (card.changeDate < 0.00001 && ui->PortLoc->text() != QStringLiteral("0")) {
+            reseedRandom();
             ui->PortLoc->setText(QString::number(randomInt(6001, 63999)));
+        }
         SetEditMode(true);
         return;
     }
@@ -357,6 +370,9 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::SpeedButton2Click() {
+    // One reseed for the whole address: reseeding before each byte from a
+    // coarse clock could give five equal bytes.
+    reseedRandom();
     ui->Mac1->setText(QStringLiteral("00"));
     for (QLineEdit* mac : {ui->Mac2, ui->Mac3, ui->Mac4, ui->Mac5, ui->Mac6})
         mac->setText(QStringLiteral("%1").arg(randomInt(0, 254), 2, 16, QLatin1Char('0')).toUpper());

@@ -95,7 +95,8 @@ private:
     void selectGridRow(int gridRow);
     bool gridRowMatches(int gridRow, const QString& lowerText) const;
     bool cardTextsMatch(int gridRow, const QByteArray& text) const;
-    int randomInt(int low, int high);
+    void reseedRandom();                // from the clock
+    int randomInt(int low, int high);  // uniform in low..high
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<CardTable> table_;

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <cstring>
+
 namespace k8w::test {
 namespace {
 
@@ -67,14 +69,45 @@ TEST_F(PictureTest, MainWindowShowingACardIsReadable) {
         }
     };
     expectReadable("main window");
+
+    // Visible controls never overlap their visible siblings, except a group
+    // lying wholly over another one (the network and output groups over the
+    // editor).
+    auto expectApart = [&](const char* where) {
+        for (QWidget* a : w.findChildren<QWidget*>()) {
+            if (!a->isVisible() || a->objectName().isEmpty() || a->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            for (QObject* other : a->parent()->children()) {
+                auto* b = qobject_cast<QWidget*>(other);
+                if (!b || b == a || !b->isVisible() || b->objectName().isEmpty() ||
+                    b->objectName().startsWith(QLatin1String("qt_")) || b->isWindow())
+                    continue;
+                const QRect ra = a->geometry(), rb = b->geometry();
+                if (ra.contains(rb) || rb.contains(ra)) continue;
+                EXPECT_FALSE(ra.intersects(rb)) << where << " " << a->objectName().toStdString() << " overlaps "
+                                                << b->objectName().toStdString();
+            }
+        }
+    };
+    expectApart("main window");
+    // The busy bar and the key table button are shown on demand; their
+    // places are kept free.
+    for (const char* shownLater : {"Progress", "keysWinBtn"})
+        for (const char* button : {"ProgBtn", "SpeedButton1", "ctrlWinBtn", "Progress", "keysWinBtn"})
+            if (std::strcmp(shownLater, button) != 0) {
+                EXPECT_FALSE(find(shownLater)->geometry().intersects(find(button)->geometry()))
+                    << shownLater << " over " << button;
+            }
     for (int tab = 1; tab < 5; ++tab) {
         clickTab("PageControl1", tab);
         expectReadable("network tab");
+        expectApart("network tab");
         w.grab().save(QStringLiteral(K8W_PICTURE_DIR "/main_window_tab%1.png").arg(tab));
     }
     for (int tab = 1; tab < 3; ++tab) {
         clickTab("PageControl2", tab);
         expectReadable("outputs tab");
+        expectApart("outputs tab");
     }
     // Every profile description fits under the output tabs.
     QLabel* description = find<QLabel>("Label40");
