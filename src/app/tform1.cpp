@@ -8,6 +8,7 @@
 #include "ui_tform1.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -321,9 +322,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease:
             SearchEditClick();
             break;
-        case QEvent::FocusOut:
-            SearchEditExit();
+        case QEvent::FocusOut: {
+            // Leaving the field for another control of the window; a context
+            // menu or another application taking the focus is no exit.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) SearchEditExit();
             break;
+        }
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {

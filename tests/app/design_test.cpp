@@ -233,5 +233,47 @@ TEST_F(DesignTest, KeyboardSelectionOfAGridRowShowsItsCard) {
     EXPECT_TRUE(edit("CodeUoo")->text().isEmpty());
 }
 
+TEST_F(DesignTest, FixedWindowWithMinimiseButtonOnly) {
+    TForm1& w = open();
+    const Qt::WindowFlags flags = w.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(w.minimumSize(), QSize(974, 580));
+    EXPECT_EQ(w.maximumSize(), QSize(974, 580));
+}
+
+TEST_F(DesignTest, KeyTableButtonFollowsPartitionSupportOfTheCardAndEditingMode) {
+    Card c = usedCard(32000, QStringLiteral("P"), QStringLiteral("Разделы"));
+    c.modeFlags = kModePartSupport;
+    table->cards[0] = c;
+    writeDatabase(*table);
+    open();
+    EXPECT_TRUE(find("keysWinBtn")->isEnabled());
+    EXPECT_TRUE(check("partSupportCheck")->isChecked());
+    startEditing();
+    EXPECT_FALSE(find("keysWinBtn")->isEnabled());
+    boxes.answer(MsgAnswer::Yes);
+    click("BitBtn1");
+    EXPECT_TRUE(find("keysWinBtn")->isEnabled());
+    clickRow(2);
+    EXPECT_FALSE(find("keysWinBtn")->isEnabled()) << "a free slot";
+}
+
+TEST_F(DesignTest, EditingModeLeavesTheRuleLockedFieldsAlone) {
+    open();
+    // A new card: no SMS, no update, no balance check, loop 1 not an entry loop.
+    for (const char* name : {"smsNumber1Edit", "smsNumber2Edit", "smsGuardModeCheck", "ipUpdateEdit",
+                             "portUpdateEdit", "balCritical", "balSendPcnCheck", "timePassEdit", "Cord1Part"})
+        ASSERT_FALSE(find(name)->isEnabled()) << name;
+    startEditing();
+    for (const char* name : {"smsNumber1Edit", "smsNumber2Edit", "smsGuardModeCheck", "ipUpdateEdit",
+                             "portUpdateEdit", "balCritical", "balSendPcnCheck", "timePassEdit", "Cord1Part"})
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+    for (const char* name : {"smsObjNameEdit", "saveSMSCheck", "portParamsEdit", "defaultUpdSettings",
+                             "sendSMS1Check", "balEnable", "allowUpdateCheck", "Pin1Edit", "Cord1", "CodeUoo"})
+        EXPECT_TRUE(find(name)->isEnabled()) << name;
+}
+
 } // namespace
 } // namespace k8w::test

@@ -2,6 +2,8 @@
 
 #include "common/cp1251.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QTest>
 
 namespace k8w::test {
@@ -117,6 +119,22 @@ TEST_F(SearchTest, LeavingAnEmptyFieldPutsThePlaceholderBack) {
     find<QTableView>("SetsGrid")->setFocus();
     EXPECT_EQ(e->text(), QStringLiteral("(Поиск...)"));
     EXPECT_EQ(selectedRow(), 4);
+}
+
+TEST_F(SearchTest, AnotherWindowOrAContextMenuTakingTheFocusIsNoExit) {
+    QLineEdit* e = edit("SearchEdit");
+    typeSearch(QStringLiteral("x"));
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Backspace);
+    ASSERT_TRUE(e->text().isEmpty());
+    for (const Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(e, &out);
+        EXPECT_TRUE(e->text().isEmpty()) << reason;
+    }
+    QFocusEvent tabbedAway(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(e, &tabbedAway);
+    EXPECT_EQ(e->text(), QStringLiteral("(Поиск...)"));
 }
 
 TEST_F(SearchTest, SearchIsLockedWhileEditing) {
