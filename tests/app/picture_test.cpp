@@ -112,6 +112,12 @@ TEST_F(PictureTest, MainWindowShowingACardIsReadable) {
     // Every profile description fits under the output tabs.
     QLabel* description = find<QLabel>("Label40");
     startEditing();
+    clickTab("PageControl1", 0);
+    clickTab("PageControl2", 2);
+    expectReadable("editing");
+    expectApart("editing");
+    w.grab().save(QStringLiteral(K8W_PICTURE_DIR "/main_window_editing.png"));
+    clickTab("PageControl2", 0);
     for (int i = 0; i < 10; ++i) {
         choose("RelayComboBox1", i);
         EXPECT_LE(description->heightForWidth(description->width()), description->height()) << i;
