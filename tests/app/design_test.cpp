@@ -265,7 +265,7 @@ TEST_F(DesignTest, EditingModeLeavesTheRuleLockedFieldsAlone) {
     // A new card: no SMS, no update, no balance check, loop 1 not an entry loop.
     for (const char* name : {"smsNumber1Edit", "smsNumber2Edit", "smsGuardModeCheck", "ipUpdateEdit",
                              "portUpdateEdit", "balCritical", "balSendPcnCheck", "timePassEdit", "Cord1Part"})
-        ASSERT_FALSE(find(name)->isEnabled()) << name;
+        ASSERT_TRUE(find(name)->testAttribute(Qt::WA_ForceDisabled)) << name;
     startEditing();
     for (const char* name : {"smsNumber1Edit", "smsNumber2Edit", "smsGuardModeCheck", "ipUpdateEdit",
                              "portUpdateEdit", "balCritical", "balSendPcnCheck", "timePassEdit", "Cord1Part"})
@@ -273,6 +273,53 @@ TEST_F(DesignTest, EditingModeLeavesTheRuleLockedFieldsAlone) {
     for (const char* name : {"smsObjNameEdit", "saveSMSCheck", "portParamsEdit", "defaultUpdSettings",
                              "sendSMS1Check", "balEnable", "allowUpdateCheck", "Pin1Edit", "Cord1", "CodeUoo"})
         EXPECT_TRUE(find(name)->isEnabled()) << name;
+}
+
+TEST_F(DesignTest, ShowingACardRunsTheRulesOverIt) {
+    Card a = usedCard(100, QStringLiteral("A"), QStringLiteral("Без входного"));
+    a.cordType[0] = 1;
+    a.cordType[2] = 5;  // pass-through without an entry loop 1
+    a.cordType[3] = 6;
+    a.cordPart[3] = 2;  // partitions without partition support
+    a.smsFlags = kSmsToNumber1;
+    a.modeFlags = 0;
+    table->cards[0] = a;
+    Card b = usedCard(200, QStringLiteral("B"), QStringLiteral("Входной"));
+    b.cordType[0] = 4;
+    b.cordType[1] = 5;
+    b.cordPart[0] = 3;
+    b.cordPart[1] = 1;
+    b.modeFlags = kModePartSupport | kModeAllowUpdate;
+    b.balFlags = kBalEnable;
+    table->cards[1] = b;
+    writeDatabase(*table);
+    open();
+    // The editor is locked while viewing; what the rules decided is each
+    // control's own state.
+    auto itselfEnabled = [this](const char* name) { return !find(name)->testAttribute(Qt::WA_ForceDisabled); };
+    EXPECT_EQ(combo("Cord3")->currentIndex(), 0) << "pass-through needs an entry loop";
+    EXPECT_EQ(combo("Cord4")->currentIndex(), 6);
+    EXPECT_EQ(combo("Cord4Part")->currentIndex(), 0) << "partition support off";
+    EXPECT_FALSE(itselfEnabled("Cord4Part"));
+    EXPECT_FALSE(itselfEnabled("timePassEdit"));
+    EXPECT_TRUE(itselfEnabled("smsNumber1Edit"));
+    EXPECT_FALSE(itselfEnabled("smsNumber2Edit"));
+    EXPECT_TRUE(itselfEnabled("smsAlarmCheck"));
+    EXPECT_FALSE(itselfEnabled("ipUpdateEdit"));
+    EXPECT_FALSE(itselfEnabled("balCritical"));
+    EXPECT_TRUE(itselfEnabled("Pin2Edit"));
+
+    clickRow(2);
+    EXPECT_EQ(combo("Cord2")->currentIndex(), 5);
+    EXPECT_EQ(combo("Cord1Part")->currentIndex(), 0) << "an entry loop stays in partition 0";
+    EXPECT_EQ(combo("Cord2Part")->currentIndex(), 0) << "so does a pass-through loop";
+    EXPECT_TRUE(itselfEnabled("Cord2Part"));
+    EXPECT_TRUE(itselfEnabled("timePassEdit"));
+    EXPECT_FALSE(itselfEnabled("smsNumber1Edit"));
+    EXPECT_FALSE(itselfEnabled("smsAlarmCheck"));
+    EXPECT_TRUE(itselfEnabled("ipUpdateEdit"));
+    EXPECT_TRUE(itselfEnabled("balCritical"));
+    EXPECT_TRUE(itselfEnabled("balSendPcnCheck"));
 }
 
 } // namespace
