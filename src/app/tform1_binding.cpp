@@ -23,6 +23,13 @@ QString hex4(std::uint16_t value) {
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 
+// Selects the item of a stored byte. A byte beyond the list (a damaged or
+// foreign database file) shows the first item, so that what is saved again is
+// what the user saw rather than 255 from an empty selection.
+void showIndex(QComboBox* list, std::uint8_t value) {
+    list->setCurrentIndex(value < list->count() ? value : 0);
+}
+
 QComboBox* relayCombo(QTabWidget* pages, int page) {
     return pages->widget(page)->findChild<QComboBox*>(QStringLiteral("RelayComboBox") +
                                                      QString::number(page + 1));
@@ -60,8 +67,8 @@ void TForm1::ShowCard(int slot) {
     QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
     QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
     for (int i = 0; i < kEditorLoops; ++i) {
-        types[i]->setCurrentIndex(c.cordType[i]);
-        parts[i]->setCurrentIndex(c.cordPart[i]);
+        showIndex(types[i], c.cordType[i]);
+        showIndex(parts[i], c.cordPart[i]);
     }
 
     const QString codeText = ui->CodeUoo->text();
@@ -119,7 +126,7 @@ void TForm1::ShowCard(int slot) {
 
     QTabWidget* outputs = ui->PageControl2;
     for (int i = 0; i < outputs->count() && i < 3; ++i)
-        if (QComboBox* relay = relayCombo(outputs, i)) relay->setCurrentIndex(c.relayProfile[i]);
+        if (QComboBox* relay = relayCombo(outputs, i)) showIndex(relay, c.relayProfile[i]);
     if (!outputs->isHidden()) {
         const int page = outputs->currentIndex();
         if (page >= 0 && page < 3)

@@ -322,5 +322,29 @@ TEST_F(DesignTest, ShowingACardRunsTheRulesOverIt) {
     EXPECT_TRUE(itselfEnabled("balSendPcnCheck"));
 }
 
+TEST_F(DesignTest, StoredChoicesBeyondTheListsShowTheFirstItemAndAreSavedSo) {
+    Card c = usedCard(100, QStringLiteral("A"), QStringLiteral("Порченая"));
+    c.cordType[1] = 9;
+    c.cordPart[2] = 7;
+    c.relayProfile[0] = 10;
+    c.relayProfile[2] = 3;
+    c.modeFlags = kModePartSupport;
+    table->cards[0] = c;
+    writeDatabase(*table);
+    open();
+    EXPECT_EQ(combo("Cord2")->currentIndex(), 0);
+    EXPECT_EQ(combo("Cord3Part")->currentIndex(), 0);
+    EXPECT_EQ(combo("RelayComboBox1")->currentIndex(), 0);
+    EXPECT_EQ(combo("RelayComboBox3")->currentIndex(), 0);
+    EXPECT_EQ(find<QLabel>("Label40")->text(), QStringLiteral("Выход всегда находится в режиме «Выключен»"));
+    startEditing();
+    ASSERT_TRUE(saveAndGetWarning().isEmpty());
+    const Card& saved = window().cardTable().cards[0];
+    EXPECT_EQ(saved.cordType[1], 0);
+    EXPECT_EQ(saved.cordPart[2], 0);
+    EXPECT_EQ(saved.relayProfile[0], 0);
+    EXPECT_EQ(saved.relayProfile[2], 0);
+}
+
 } // namespace
 } // namespace k8w::test
