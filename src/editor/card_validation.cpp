@@ -3,6 +3,7 @@
 #include "cards/card_table.h"
 #include "editor/editor_rules.h"
 
+#include <algorithm>
 #include <array>
 
 namespace k8w {
@@ -65,7 +66,12 @@ std::optional<QString> checkPortsAndPins(const CardEditorValues& v) {
         if (!field.enabled) continue;
         const bool isPort = field.name.contains(QStringLiteral("Port"));
         if (!isPort && !field.name.contains(QStringLiteral("Pin"))) continue;
-        const bool bad = field.text.size() < 4 || TextToIntDef(field.text, 70000) > 65535 ||
+        // A sign would pass the number test ("-123", "+5000") but is no PIN
+        // or port the device can use: only digits are accepted.
+        const bool digitsOnly = std::all_of(field.text.begin(), field.text.end(),
+                                            [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const bool bad = field.text.size() < 4 || !digitsOnly ||
+                         TextToIntDef(field.text, 70000) > 65535 ||
                          (isPort && TextToIntDef(field.text, 4999) < 5000);
         if (bad) addHintOnce(list, field.hint);
     }

@@ -126,12 +126,12 @@ TEST_F(CardValidation, PortsAndPinsBoundaries) {
         field(v, "Port1GsmEdit").text = QString::fromLatin1(good);
         EXPECT_TRUE(passes()) << good;
     }
-    for (const char* bad : {"4999", "65536", "5e03"}) {
+    for (const char* bad : {"4999", "65536", "5e03", "+5000"}) {
         field(v, "Port1GsmEdit").text = QString::fromLatin1(bad);
         EXPECT_EQ(check(), kBadFields + QStringLiteral("Порт ТК (WAN1)\n") + kPortsTail) << bad;
     }
     field(v, "Port1GsmEdit").text = QStringLiteral("5000");
-    for (const char* bad : {"123", "12a4", "1 23"}) {
+    for (const char* bad : {"123", "12a4", "1 23", "-123", "+123"}) {
         field(v, "Pin2Edit").text = QString::fromLatin1(bad);
         EXPECT_EQ(check(), kBadFields + QStringLiteral("PIN2\n") + kPortsTail) << bad;
     }
