@@ -10,6 +10,10 @@ static_assert(std::endian::native == std::endian::little,
 
 #pragma pack(push, 1)
 
+// The records below are packed, so most multi-byte fields are misaligned:
+// read them by value (e.g. `+card.codeUoo` where a template would take a
+// reference) and never take their address.
+
 // One subscriber key slot of a card.
 struct KeyEntry {
     std::uint8_t state;       // 1 = a key is installed

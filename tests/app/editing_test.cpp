@@ -91,7 +91,7 @@ TEST_F(EditingTest, CancelAnsweredYesDiscardsEditsAndReturnsToViewing) {
     EXPECT_EQ(edit("CodeUoo")->text(), QStringLiteral("100"));
     EXPECT_FALSE(find("BitBtn2")->isEnabled());
     EXPECT_TRUE(find("SetsGrid")->isEnabled());
-    EXPECT_EQ(readDatabase()->cards[0].codeUoo, 100u);
+    EXPECT_EQ(+readDatabase()->cards[0].codeUoo, 100u);
 }
 
 TEST_F(EditingTest, SavingANewCardWritesItIntoItsSlotAndTheFile) {
@@ -120,7 +120,7 @@ TEST_F(EditingTest, SavingANewCardWritesItIntoItsSlotAndTheFile) {
 
     auto disk = readDatabase();
     const Card& c = disk->cards[2];
-    EXPECT_EQ(c.codeUoo, 32005u);
+    EXPECT_EQ(+c.codeUoo, 32005u);
     EXPECT_EQ(fieldText(c.cardNumber), QStringLiteral("A-17"));
     EXPECT_EQ(fieldText(c.objectName), QStringLiteral("Офис"));
     EXPECT_EQ(fieldText(c.address), QStringLiteral("пр. Мира, 5"));
@@ -129,13 +129,13 @@ TEST_F(EditingTest, SavingANewCardWritesItIntoItsSlotAndTheFile) {
     EXPECT_EQ(fieldText(c.apn2), QStringLiteral("internet2"));
     EXPECT_EQ(fieldText(c.ipUpdate), QStringLiteral("update.k8w.local"));
     EXPECT_EQ(fieldText(c.portParams), QStringLiteral("25002"));
-    EXPECT_EQ(c.modeFlags, kModeIndicZU);
+    EXPECT_EQ(+c.modeFlags, kModeIndicZU);
     EXPECT_EQ(c.relayProfile[0], 3);
-    EXPECT_EQ(c.balCriticalLevel, 10);
-    EXPECT_EQ(c.balFlags, 0) << "notice on: bit 1 clear";
+    EXPECT_EQ(+c.balCriticalLevel, 10);
+    EXPECT_EQ(+c.balFlags, 0) << "notice on: bit 1 clear";
     EXPECT_EQ(c.timePass, 0);
-    EXPECT_GE(c.changeDate, before - 1e-6);
-    EXPECT_LE(c.changeDate, dayDateNow() + 1e-6);
+    EXPECT_GE(+c.changeDate, before - 1e-6);
+    EXPECT_LE(+c.changeDate, dayDateNow() + 1e-6);
     EXPECT_EQ(c.version, 0);
     EXPECT_TRUE(isCardInUse(c));
     for (int i = 0; i < kCardCapacity; ++i) {
@@ -145,7 +145,7 @@ TEST_F(EditingTest, SavingANewCardWritesItIntoItsSlotAndTheFile) {
     }
     // The template on disk is the new-card template of the saved card.
     EXPECT_EQ(fieldText(disk->cardTemplate.apn1), QStringLiteral("internet"));
-    EXPECT_EQ(disk->cardTemplate.codeUoo, 0u);
+    EXPECT_EQ(+disk->cardTemplate.codeUoo, 0u);
     EXPECT_TRUE(fieldText(disk->cardTemplate.smsObjName).isEmpty());
     EXPECT_EQ(std::memcmp(&disk->cards[2], &window().cardTable().cards[2], sizeof(Card)), 0);
 }
@@ -204,12 +204,12 @@ TEST_F(EditingTest, SavingKeepsProgrammingResultAndKeys) {
     ASSERT_TRUE(saveAndGetWarning().isEmpty());
     const auto disk = readDatabase();
     const Card& saved = disk->cards[0];
-    EXPECT_EQ(saved.progDate, 45001.75);
-    EXPECT_EQ(saved.progId, 0x1234);
-    EXPECT_EQ(saved.prevProgId, 0x5678);
+    EXPECT_EQ(+saved.progDate, 45001.75);
+    EXPECT_EQ(+saved.progId, 0x1234);
+    EXPECT_EQ(+saved.prevProgId, 0x5678);
     EXPECT_EQ(std::memcmp(saved.keys, c.keys, sizeof c.keys), 0);
     EXPECT_EQ(fieldText(saved.simId1), QStringLiteral("new sim"));
-    EXPECT_GT(saved.changeDate, 45000.5);
+    EXPECT_GT(+saved.changeDate, 45000.5);
     EXPECT_EQ(cell(1, 5), dayDateLocaleText(45001.75));
 }
 
@@ -263,7 +263,7 @@ TEST_F(EditingTest, DeleteAnsweredYesEmptiesTheSlotInPlaceAndRewritesTheFile) {
     auto disk = readDatabase();
     const Card zero{};
     EXPECT_EQ(std::memcmp(&disk->cards[3], &zero, sizeof(Card)), 0);
-    EXPECT_EQ(disk->cards[4].codeUoo, 200u);
+    EXPECT_EQ(+disk->cards[4].codeUoo, 200u);
 
     // Closing after only a deletion does not write the file again.
     ASSERT_TRUE(QFile::remove(kCardFileName));
@@ -307,7 +307,7 @@ TEST_F(EditingTest, ClosingAfterASaveRewritesTheFile) {
     click("ExitBtn");
     EXPECT_TRUE(boxes.shown().isEmpty());
     ASSERT_TRUE(databaseExists());
-    EXPECT_EQ(readDatabase()->cards[0].codeUoo, 100u);
+    EXPECT_EQ(+readDatabase()->cards[0].codeUoo, 100u);
 }
 
 TEST_F(EditingTest, AFailedWriteIsReportedAndTheCardStaysInMemory) {

@@ -185,7 +185,7 @@ TEST_F(ValidationTest, DeviceCodeMustBeUniqueAmongCardsInUse) {
     startEditing();
     type("CodeUoo", QStringLiteral("100"));
     expectAccepted("code of a deleted card");
-    EXPECT_EQ(readDatabase()->cards[4].codeUoo, 100u);
+    EXPECT_EQ(+readDatabase()->cards[4].codeUoo, 100u);
 }
 
 TEST_F(ValidationTest, SmsNumbers) {

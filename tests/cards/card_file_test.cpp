@@ -85,7 +85,7 @@ TEST_F(CardFileTest, RejectsEmptyAndMisSizedFilesSilently) {
         EXPECT_FALSE(load()) << size;
         EXPECT_EQ(outcome, CardLoadOutcome::Rejected) << size;
         EXPECT_EQ(slotsInUse(), 0) << size;
-        EXPECT_EQ(table->cardTemplate.codeUoo, 0u) << size;
+        EXPECT_EQ(+table->cardTemplate.codeUoo, 0u) << size;
     }
     EXPECT_TRUE(boxes.shown().isEmpty());
 }
@@ -94,16 +94,16 @@ TEST_F(CardFileTest, SingleRecordIsTheTemplateOnly) {
     writeFile(kCardFileName, records(1, 77));
     EXPECT_TRUE(load());
     EXPECT_EQ(slotsInUse(), 0);
-    EXPECT_EQ(table->cardTemplate.codeUoo, 1077u);
+    EXPECT_EQ(+table->cardTemplate.codeUoo, 1077u);
 }
 
 TEST_F(CardFileTest, FiveCardsFillTheFirstSlotsAndTheNextSaveWritesEveryRecord) {
     writeFile(kCardFileName, records(6));
     EXPECT_TRUE(load());
     EXPECT_EQ(outcome, CardLoadOutcome::Loaded);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(table->cards[i].codeUoo, 1000u + i);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(+table->cards[i].codeUoo, 1000u + i);
     EXPECT_EQ(slotsInUse(), 5);
-    EXPECT_EQ(table->cardTemplate.codeUoo, 1005u);
+    EXPECT_EQ(+table->cardTemplate.codeUoo, 1005u);
 
     EXPECT_TRUE(save());
     EXPECT_EQ(QFileInfo(kCardFileName).size(), 11'791'310);
@@ -116,9 +116,9 @@ TEST_F(CardFileTest, FiveCardsFillTheFirstSlotsAndTheNextSaveWritesEveryRecord) 
 TEST_F(CardFileTest, ExtraRecordsPastNineThousandAreIgnored) {
     writeFile(kCardFileName, records(9002));
     EXPECT_TRUE(load());
-    EXPECT_EQ(table->cards[0].codeUoo, 1000u);
-    EXPECT_EQ(table->cards[8999].codeUoo, 1000u + 8999);
-    EXPECT_EQ(table->cardTemplate.codeUoo, 1000u + 9000);  // record 9001
+    EXPECT_EQ(+table->cards[0].codeUoo, 1000u);
+    EXPECT_EQ(+table->cards[8999].codeUoo, 1000u + 8999);
+    EXPECT_EQ(+table->cardTemplate.codeUoo, 1000u + 9000);  // record 9001
 }
 
 TEST_F(CardFileTest, SaveAndLoadRoundTripEveryByte) {
@@ -160,7 +160,7 @@ TEST_F(CardFileTest, ShortReadKeepsCompleteSlotsAndLeavesTheRestEmpty) {
     EXPECT_EQ(LoadCardDevice(device, table->cards.data(), kCardCapacity, table->cardTemplate),
               CardLoadOutcome::PartlyRead);
     EXPECT_EQ(slotsInUse(), 3);
-    EXPECT_EQ(table->cards[3].codeUoo, 0u);
+    EXPECT_EQ(+table->cards[3].codeUoo, 0u);
     EXPECT_EQ(table->cardTemplate.timePass, 4);
 }
 
@@ -180,7 +180,7 @@ TEST_F(CardFileTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(boxes.last().buttons, MsgButtons::Ok);
     EXPECT_EQ(readFile(kCardFileName), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{kCardFileName});  // no leftovers
-    EXPECT_EQ(table->cards[0].codeUoo, 1001u);  // memory untouched
+    EXPECT_EQ(+table->cards[0].codeUoo, 1001u);  // memory untouched
 }
 
 TEST_F(CardFileTest, SaveIntoAMissingDirectoryFailsWithTheMessage) {
@@ -213,7 +213,7 @@ TEST_F(CardFileTest, SaveKilledMidwayLeavesTheOldFileReadable) {
 
     EXPECT_EQ(readFile(kCardFileName), before);
     ASSERT_TRUE(load());
-    EXPECT_EQ(table->cards[0].codeUoo, 1000u);
+    EXPECT_EQ(+table->cards[0].codeUoo, 1000u);
 }
 
 TEST_F(CardFileTest, RejectedFileIsSetAsideUnderAFreshNameEachTime) {

@@ -50,7 +50,7 @@ TEST(CardTable, HoldsNineThousandZeroSlotsAndClearsThem) {
     table->cards[8999].codeUoo = 7;
     table->cardTemplate.timePass = 3;
     table->clear();
-    EXPECT_EQ(table->cards[8999].codeUoo, 0u);
+    EXPECT_EQ(+table->cards[8999].codeUoo, 0u);
     EXPECT_EQ(table->cardTemplate.timePass, 0);
 }
 

@@ -56,8 +56,8 @@ TEST(CardTemplate, KeepsTheFirstSeventySixCharactersOfTheObjectName) {
     const Card t = MakeCardTemplate(card);
     EXPECT_EQ(fieldText(t.objectName), QString(76, QChar(u'Ж')));
     EXPECT_EQ(fieldText(t.cardNumber), QStringLiteral("N-17"));
-    EXPECT_EQ(t.modeFlags, kModePartSupport);
-    EXPECT_EQ(t.changeDate, 0.0);
+    EXPECT_EQ(+t.modeFlags, kModePartSupport);
+    EXPECT_EQ(+t.changeDate, 0.0);
     EXPECT_EQ(t.keys[0][0].state, 0);
 }
 

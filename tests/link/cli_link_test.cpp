@@ -124,10 +124,10 @@ TEST_F(CliLink, ProgramThenReadBackThroughTheSimulatedDevice) {
     EXPECT_EQ(checksum, checksum.toUpper());
 
     const Card card = savedCard();
-    EXPECT_EQ(card.progId, checksum.toUInt(nullptr, 16));
-    EXPECT_EQ(card.prevProgId, 0x1111);
-    EXPECT_GE(card.progDate, before - 1e-6);
-    EXPECT_LE(card.progDate, dayDateNow() + 1e-6);
+    EXPECT_EQ(+card.progId, checksum.toUInt(nullptr, 16));
+    EXPECT_EQ(+card.prevProgId, 0x1111);
+    EXPECT_GE(+card.progDate, before - 1e-6);
+    EXPECT_LE(+card.progDate, dayDateNow() + 1e-6);
 
     const QByteArray stored = fileBytes(QStringLiteral("device.img"));
     ASSERT_EQ(stored.size(), 585);
@@ -144,8 +144,8 @@ TEST_F(CliLink, ProgramThenReadBackThroughTheSimulatedDevice) {
     const auto again = runCli({QStringLiteral("program"), QStringLiteral("--row"), QStringLiteral("1"),
                                QStringLiteral("--port"), sim.path()});
     ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
-    EXPECT_EQ(savedCard().prevProgId, checksum.toUInt(nullptr, 16));
-    EXPECT_EQ(savedCard().progId, again.out.trimmed().toUInt(nullptr, 16));
+    EXPECT_EQ(+savedCard().prevProgId, checksum.toUInt(nullptr, 16));
+    EXPECT_EQ(+savedCard().progId, again.out.trimmed().toUInt(nullptr, 16));
 }
 
 TEST_F(CliLink, ProgramWorksWithAReadyNextDevice) {
