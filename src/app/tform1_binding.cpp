@@ -7,6 +7,7 @@
 #include "editor/editor_rules.h"
 #include "ui_tform1.h"
 
+#include <array>
 #include <cstring>
 
 namespace k8w {
@@ -28,6 +29,34 @@ QString hex4(std::uint16_t value) {
 // what the user saw rather than 255 from an empty selection.
 void showIndex(QComboBox* list, std::uint8_t value) {
     list->setCurrentIndex(value < list->count() ? value : 0);
+}
+
+// The check boxes of the mode and SMS switches with their bits, in the order
+// the card is shown; partition support is shown on its own, later.
+template <class Bits> struct FlagBox {
+    QCheckBox* box;
+    Bits bit;
+};
+
+std::array<FlagBox<std::uint32_t>, 8> modeBoxes(const Ui::TForm1& ui) {
+    return {{{ui.IndicZU, kModeIndicZU},
+             {ui.powerCtrlOffCheck, kModePowerCtrlOff},
+             {ui.oneColorIndicCheck, kModeOneColorIndic},
+             {ui.caseCtrlOffCheck, kModeCaseCtrlOff},
+             {ui.allowUpdateCheck, kModeAllowUpdate},
+             {ui.allowParamsUpdate, kModeAllowParamsUpdate},
+             {ui.use1961Check, kModeUse1961},
+             {ui.sendNewMsgCheck, kModeSendNewMsg}}};
+}
+
+std::array<FlagBox<std::uint8_t>, 7> smsBoxes(const Ui::TForm1& ui) {
+    return {{{ui.sendSMS1Check, kSmsToNumber1},
+             {ui.sendSMS2Check, kSmsToNumber2},
+             {ui.smsGuardModeCheck, kSmsGuardMode},
+             {ui.smsFireCheck, kSmsFire},
+             {ui.smsKtcCheck, kSmsKtc},
+             {ui.smsAlarmCheck, kSmsAlarm},
+             {ui.saveSMSCheck, kSmsSaveInPhone}}};
 }
 
 QComboBox* relayCombo(QTabWidget* pages, int page) {
@@ -52,17 +81,7 @@ void TForm1::ShowCard(int slot) {
     showText(ui->RemarkEdit, c.remark);
     ui->CodeUoo->setText(inUse ? QString::number(c.codeUoo) : QString());
 
-    const std::pair<QCheckBox*, std::uint32_t> modes[] = {
-        {ui->IndicZU, kModeIndicZU},
-        {ui->powerCtrlOffCheck, kModePowerCtrlOff},
-        {ui->oneColorIndicCheck, kModeOneColorIndic},
-        {ui->caseCtrlOffCheck, kModeCaseCtrlOff},
-        {ui->allowUpdateCheck, kModeAllowUpdate},
-        {ui->allowParamsUpdate, kModeAllowParamsUpdate},
-        {ui->use1961Check, kModeUse1961},
-        {ui->sendNewMsgCheck, kModeSendNewMsg},
-    };
-    for (const auto& [box, bit] : modes) box->setChecked((c.modeFlags & bit) != 0);
+    for (const auto& [box, bit] : modeBoxes(*ui)) box->setChecked((c.modeFlags & bit) != 0);
 
     QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
     QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
@@ -136,16 +155,10 @@ void TForm1::ShowCard(int slot) {
     ui->timePassEdit->setText(QString::number(c.timePass));
     Cord1Change();
 
-    ui->sendSMS1Check->setChecked((c.smsFlags & kSmsToNumber1) != 0);
-    ui->sendSMS2Check->setChecked((c.smsFlags & kSmsToNumber2) != 0);
+    for (const auto& [box, bit] : smsBoxes(*ui)) box->setChecked((c.smsFlags & bit) != 0);
     showText(ui->smsObjNameEdit, c.smsObjName);
     showText(ui->smsNumber1Edit, c.smsNumber1);
     showText(ui->smsNumber2Edit, c.smsNumber2);
-    ui->smsGuardModeCheck->setChecked((c.smsFlags & kSmsGuardMode) != 0);
-    ui->smsFireCheck->setChecked((c.smsFlags & kSmsFire) != 0);
-    ui->smsKtcCheck->setChecked((c.smsFlags & kSmsKtc) != 0);
-    ui->smsAlarmCheck->setChecked((c.smsFlags & kSmsAlarm) != 0);
-    ui->saveSMSCheck->setChecked((c.smsFlags & kSmsSaveInPhone) != 0);
     sendSMS1CheckClick();
     allowUpdateCheckClick();
 
@@ -187,19 +200,9 @@ void TForm1::TakeCard(int slot) {
         c.cordPart[i] = static_cast<std::uint8_t>(parts[i]->currentIndex());
     }
 
-    const std::pair<const QCheckBox*, std::uint32_t> modes[] = {
-        {ui->IndicZU, kModeIndicZU},
-        {ui->powerCtrlOffCheck, kModePowerCtrlOff},
-        {ui->oneColorIndicCheck, kModeOneColorIndic},
-        {ui->caseCtrlOffCheck, kModeCaseCtrlOff},
-        {ui->allowUpdateCheck, kModeAllowUpdate},
-        {ui->allowParamsUpdate, kModeAllowParamsUpdate},
-        {ui->use1961Check, kModeUse1961},
-        {ui->sendNewMsgCheck, kModeSendNewMsg},
-        {ui->partSupportCheck, kModePartSupport},
-    };
-    for (const auto& [box, bit] : modes)
+    for (const auto& [box, bit] : modeBoxes(*ui))
         if (box->isChecked()) c.modeFlags |= bit;
+    if (ui->partSupportCheck->isChecked()) c.modeFlags |= kModePartSupport;
 
     store(c.pin1, ui->Pin1Edit);
     store(c.pin2, ui->Pin2Edit);
@@ -239,13 +242,7 @@ void TForm1::TakeCard(int slot) {
 
     c.timePass = static_cast<std::uint8_t>(TextToIntDef(ui->timePassEdit->text(), 60));
 
-    const std::pair<const QCheckBox*, std::uint8_t> sms[] = {
-        {ui->sendSMS1Check, kSmsToNumber1}, {ui->sendSMS2Check, kSmsToNumber2},
-        {ui->smsGuardModeCheck, kSmsGuardMode}, {ui->smsFireCheck, kSmsFire},
-        {ui->smsKtcCheck, kSmsKtc}, {ui->smsAlarmCheck, kSmsAlarm},
-        {ui->saveSMSCheck, kSmsSaveInPhone},
-    };
-    for (const auto& [box, bit] : sms)
+    for (const auto& [box, bit] : smsBoxes(*ui))
         if (box->isChecked()) c.smsFlags |= bit;
     store(c.smsObjName, ui->smsObjNameEdit);
     store(c.smsNumber1, ui->smsNumber1Edit);
