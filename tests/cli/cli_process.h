@@ -11,10 +11,9 @@ struct CliRun {
     QString err;
 };
 
-// Runs k8w-cli to completion in the current directory.
-inline CliRun runCli(const QStringList& args, int timeoutMs = 30000) {
-    QProcess process;
-    process.start(QStringLiteral(K8W_CLI_PATH), args);
+// Waits for a started k8w-cli and collects its exit code and output; a run
+// that hangs or crashes gives exit code -1.
+inline CliRun finishCli(QProcess& process, int timeoutMs = 30000) {
     CliRun run;
     if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
@@ -25,6 +24,13 @@ inline CliRun runCli(const QStringList& args, int timeoutMs = 30000) {
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// Runs k8w-cli to completion in the current directory.
+inline CliRun runCli(const QStringList& args, int timeoutMs = 30000) {
+    QProcess process;
+    process.start(QStringLiteral(K8W_CLI_PATH), args);
+    return finishCli(process, timeoutMs);
 }
 
 } // namespace k8w::test

@@ -98,16 +98,7 @@ protected:
         for (int i = 0; i < 500 && !fileBytes(QStringLiteral("ProgLog.log")).contains("PROG_K8W"); ++i)
             process.waitForFinished(10);
         ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-        CliRun run;
-        if (!process.waitForFinished(5000) || process.exitStatus() != QProcess::NormalExit) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.exitCode = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return finishCli(process, 5000);
     }
 };
 
