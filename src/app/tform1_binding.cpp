@@ -2,6 +2,7 @@
 #include "app/card_grid_model.h"
 #include "app/tform1.h"
 #include "cards/card_template.h"
+#include "cards/config_image.h"
 #include "common/cp1251.h"
 #include "common/day_date.h"
 #include "editor/editor_rules.h"
@@ -18,10 +19,6 @@ template <std::size_t N> void showText(QLineEdit* edit, const char (&field)[N]) 
 }
 template <std::size_t N> void store(char (&field)[N], const QLineEdit* edit) {
     setFieldText(field, edit->text());
-}
-
-QString hex4(std::uint16_t value) {
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 // Selects the item of a stored byte. A byte beyond the list (a damaged or
@@ -258,8 +255,8 @@ void TForm1::ShowCardSummary() {
     if (currentCard < 0 || currentCard >= kCardCapacity) return;
     const Card& c = table_->cards[static_cast<std::size_t>(currentCard)];
     const int row = currentCard + 1;
-    ui->ProgID1->setText(hex4(c.progId));
-    ui->ProgID2->setText(hex4(c.prevProgId));
+    ui->ProgID1->setText(ChecksumText(c.progId));
+    ui->ProgID2->setText(ChecksumText(c.prevProgId));
     if (isCardInUse(c))
         gridModel_->setRow(row, CardRowTexts(c));
     else

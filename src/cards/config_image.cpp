@@ -80,6 +80,10 @@ int BuildConfigImage(const Card& card, ConfigImage& image, std::uint16_t& crc) {
     return BuildConfigImageAt(card, QDateTime::currentDateTime(), r1, r2, image, crc);
 }
 
+QString ChecksumText(std::uint16_t crc) {
+    return QStringLiteral("%1").arg(crc, 4, 16, QLatin1Char('0')).toUpper();
+}
+
 void ReseedImageRandom() {
     std::lock_guard lock(randomMutex);
     randomEngine().seed(static_cast<unsigned>(

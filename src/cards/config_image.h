@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class QDateTime;
+class QString;
 
 namespace k8w {
 
@@ -25,6 +26,10 @@ int BuildConfigImage(const Card& card, ConfigImage& image, std::uint16_t& crc);
 // The same with the build moment and the two random bytes given.
 int BuildConfigImageAt(const Card& card, const QDateTime& moment, std::uint8_t random1,
                        std::uint8_t random2, ConfigImage& image, std::uint16_t& crc);
+
+// A checksum (programming result ID) as the program shows it: four
+// uppercase hexadecimal digits.
+QString ChecksumText(std::uint16_t crc);
 
 // Reseeds the generator of the random bytes from the clock; done each time
 // programming is started.

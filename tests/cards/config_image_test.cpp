@@ -125,3 +125,15 @@ TEST(ConfigImage, AnySingleByteChangeBreaksTheChecksum) {
 
 } // namespace
 } // namespace k8w
+
+namespace k8w {
+namespace {
+
+TEST(ConfigImage, ChecksumTextIsFourUppercaseHexDigits) {
+    EXPECT_EQ(ChecksumText(0x0B6C), QStringLiteral("0B6C"));
+    EXPECT_EQ(ChecksumText(0xBEEF), QStringLiteral("BEEF"));
+    EXPECT_EQ(ChecksumText(0), QStringLiteral("0000"));
+}
+
+} // namespace
+} // namespace k8w

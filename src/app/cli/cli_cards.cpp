@@ -14,10 +14,6 @@ namespace {
 
 const QString kDb = QStringLiteral("--db");
 
-QString hex4(std::uint16_t value) {
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 } // namespace
 
 int runCards(const QStringList& args) {
@@ -69,7 +65,7 @@ int runImage(const QStringList& args) {
             return kExitBadInput;
         }
     }
-    printLine(hex4(crc));
+    printLine(ChecksumText(crc));
     return kExitOk;
 }
 

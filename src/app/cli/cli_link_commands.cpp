@@ -47,10 +47,6 @@ const QString kProgStopped = QStringLiteral(
     "Передерните питание УОО и повторите попытку программирования.");
 const QString kReadStopped = QStringLiteral("Считывание ОСТАНОВЛЕНО!");
 
-QString hex4(std::uint16_t value) {
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 QString openFailureText(int opened) { return opened == link::kOpenNoCable ? kNoCable : kDriverSilent; }
 
 // SIGINT only raises a lock-free flag; a watcher thread turns it into Stop,
@@ -160,7 +156,7 @@ int runProgram(const QStringList& args) {
         card.progDate = dayDateNow();
         card.prevProgId = card.progId;
         card.progId = crc;
-        printLine(hex4(crc));
+        printLine(ChecksumText(crc));
         return SaveCardTable(*table, dbName) ? kExitOk : kExitBadInput;
     }
     case link::kLinkStopped:
@@ -228,7 +224,7 @@ int runRead(const QStringList& args) {
         }
     }
     printLine(link.VersionText());
-    printLine(hex4(static_cast<std::uint16_t>(image[kImageCrcOffset] | image[kImageCrcOffset + 1] << 8)));
+    printLine(ChecksumText(static_cast<std::uint16_t>(image[kImageCrcOffset] | image[kImageCrcOffset + 1] << 8)));
     return kExitOk;
 }
 
