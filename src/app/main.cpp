@@ -1,6 +1,9 @@
 // k8w-prog: the programming utility's window program.
+#include "app/card_base_claim.h"
 #include "app/qt_message_boxes.h"
 #include "app/tform1.h"
+#include "cards/card_base.h"
+#include "cards/card_file.h"
 
 #include <QApplication>
 #include <QFont>
@@ -38,11 +41,17 @@ public:
 
 int main(int argc, char* argv[]) {
     K8wApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("k8w-prog"));
+    // The application name stays the executable's: the database lock records
+    // it, and a holder whose name is not its executable's is taken for stale.
     k8w::QtMessageBoxes boxes;
     k8w::setMessageBoxes(&boxes);
     int result = 1;
     try {
+        k8w::CardBaseLock lock(k8w::kCardFileName);
+        if (!k8w::ClaimCardBase(lock, k8w::kCardFileName)) {
+            k8w::setMessageBoxes(nullptr);
+            return 1;
+        }
         k8w::TForm1 mainWindow;
         boxes.setParent(&mainWindow);
         if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -3,29 +3,107 @@
 #include "common/message_box.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace k8w {
 namespace {
 
 constexpr qint64 kRecord = static_cast<qint64>(kCardSize);
 
-CardWriteHook& writeHook() {
-    static CardWriteHook hook;
+CardSaveHook& saveHook() {
+    static CardSaveHook hook;
     return hook;
 }
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 bool readRecord(QIODevice& in, Card& into) {
     return in.read(reinterpret_cast<char*>(&into), kRecord) == kRecord;
 }
 
-bool writeRecord(QIODevice& out, const Card& card, qint64& written) {
-    if (writeHook() && !writeHook()(written)) return false;
-    if (out.write(reinterpret_cast<const char*>(&card), kRecord) != kRecord) return false;
-    written += kRecord;
-    return true;
+// Opens a regular file for reading without ever blocking on it: a pipe or a
+// device is refused after the open, which O_NONBLOCK keeps from waiting.
+CardLoadOutcome openRegular(const QString& fileName, QFile& file) {
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        struct stat link {};
+        if (errno == ENOENT && ::lstat(path.constData(), &link) == 0) return CardLoadOutcome::NotAFile;
+        return errno == ENOENT ? CardLoadOutcome::Missing : CardLoadOutcome::PartlyRead;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return CardLoadOutcome::NotAFile;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return CardLoadOutcome::PartlyRead;
+    }
+    return CardLoadOutcome::Loaded;
+}
+
+// Writes all of `size` bytes, going on after a partial write.
+int writeAll(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, static_cast<size_t>(size));
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += done;
+        size -= done;
+    }
+    return 0;
+}
+
+// A save killed before its rename leaves its temporary file behind; the next
+// save (one writer at a time) removes those, and only those.
+void removeStaleTemporaries(const QString& target) {
+    const QFileInfo info(target);
+    const QRegularExpression own(QStringLiteral("^") + QRegularExpression::escape(info.fileName()) +
+                                 QStringLiteral("\\.save-[A-Za-z0-9]{6}$"));
+    const QDir folder = info.absoluteDir();
+    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (entry.isSymLink() || !own.match(entry.fileName()).hasMatch()) continue;
+        QFile::remove(entry.absoluteFilePath());
+    }
+}
+
+int syncFolder(const QString& target) {
+    if (!cardSaveStepAllowed(CardSaveStep::SyncFolder, 0)) return EIO;
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int result = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder; the rename is then as durable as they make it.
+    return result == EINVAL || result == ENOTSUP ? 0 : result;
+}
+
+// The new content in a temporary file: written, synced and closed. Returns
+// the errno of the step that failed, or 0.
+int writeTemporary(int fd, const Card* cardSlots, int count, const Card& cardTemplate) {
+    qint64 written = 0;
+    for (int i = 0; i <= count; ++i) {
+        const Card& record = i < count ? cardSlots[i] : cardTemplate;
+        if (!cardSaveStepAllowed(CardSaveStep::WriteRecord, written)) return ENOSPC;
+        if (const int error = writeAll(fd, reinterpret_cast<const char*>(&record), kRecord)) return error;
+        written += kRecord;
+    }
+    if (!cardSaveStepAllowed(CardSaveStep::Sync, written)) return EIO;
+    if (::fsync(fd) != 0) return errno;
+    return 0;
 }
 
 } // namespace
@@ -48,31 +126,95 @@ CardLoadOutcome LoadCardDevice(QIODevice& in, Card* cardSlots, int capacity, Car
 
 bool LoadCardFile(const QString& fileName, Card* cardSlots, int capacity, Card& cardTemplate,
                   CardLoadOutcome* outcome) {
-    CardLoadOutcome result = CardLoadOutcome::Missing;
-    QFile file(fileName);
-    if (file.exists()) {
-        result = file.open(QIODevice::ReadOnly)
-                     ? LoadCardDevice(file, cardSlots, capacity, cardTemplate)
-                     : CardLoadOutcome::PartlyRead;
-    }
+    QFile file;
+    CardLoadOutcome result = openRegular(fileName, file);
+    if (result == CardLoadOutcome::Loaded) result = LoadCardDevice(file, cardSlots, capacity, cardTemplate);
     if (outcome) *outcome = result;
     return result == CardLoadOutcome::Loaded;
 }
 
-bool SaveCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate) {
-    QSaveFile file(fileName);
-    bool ok = file.open(QIODevice::WriteOnly);
-    qint64 written = 0;
-    for (int i = 0; ok && i < count; ++i) ok = writeRecord(file, cardSlots[i], written);
-    ok = ok && writeRecord(file, cardTemplate, written);
-    // commit() flushes the temporary file to disk and renames it over the old one.
-    ok = ok && file.commit();
-    if (!ok) {
-        file.cancelWriting();
-        showMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи на диск"),
-                    MsgButtons::Ok, MsgIcon::Error);
+QString CardLoadFailureText(CardLoadOutcome outcome, const QString& fileName) {
+    switch (outcome) {
+    case CardLoadOutcome::Loaded:
+        return {};
+    case CardLoadOutcome::Missing:
+        return QStringLiteral("database not found: %1").arg(fileName);
+    case CardLoadOutcome::Rejected:
+        return QStringLiteral("not a card database (size %1 is not a positive multiple of %2 bytes): %3")
+            .arg(QFileInfo(fileName).size())
+            .arg(kCardSize)
+            .arg(fileName);
+    case CardLoadOutcome::NotAFile:
+        return QStringLiteral("not a regular file (a folder, pipe, device, socket or dangling link): %1")
+            .arg(fileName);
+    case CardLoadOutcome::PartlyRead:
+        break;
     }
-    return ok;
+    return QStringLiteral("database could not be read completely: %1").arg(fileName);
+}
+
+QString CardFileSaveTarget(const QString& fileName, QString* error) {
+    const QFileInfo info(fileName);
+    QString target = info.absoluteFilePath();
+    if (info.isSymLink()) {
+        const QFileInfo linked(info.symLinkTarget());
+        if (!linked.exists()) {
+            if (error) *error = QStringLiteral("%1 is a link to %2, which does not exist").arg(fileName, linked.filePath());
+            return {};
+        }
+        target = linked.absoluteFilePath();
+    }
+    struct stat status {};
+    if (::stat(QFile::encodeName(target).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        if (error) *error = QStringLiteral("%1 is not a regular file").arg(fileName);
+        return {};
+    }
+    return target;
+}
+
+QString CardSaveTempPrefix(const QString& target) { return target + QStringLiteral(".save-"); }
+
+QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate) {
+    QString error;
+    const QString target = CardFileSaveTarget(fileName, &error);
+    if (target.isEmpty()) return error;
+    removeStaleTemporaries(target);
+
+    QByteArray temporary = QFile::encodeName(CardSaveTempPrefix(target) + QStringLiteral("XXXXXX"));
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return QStringLiteral("cannot create a file in %1: %2")
+                           .arg(QFileInfo(target).absolutePath(), systemError(errno));
+    // A rewrite keeps the file's mode; a new file gets the usual one.
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        mode = ::umask(0);
+        ::umask(mode);
+        mode = 0666 & ~mode;
+    }
+    int failure = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (!failure) failure = writeTemporary(fd, cardSlots, count, cardTemplate);
+    if (::close(fd) != 0 && !failure) failure = errno;
+    if (!failure && !cardSaveStepAllowed(CardSaveStep::Rename, 0)) failure = EIO;
+    if (!failure && ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
+        failure = errno;
+    if (failure) {
+        ::unlink(temporary.constData());
+        return QStringLiteral("cannot write %1: %2").arg(fileName, systemError(failure));
+    }
+    if (const int folderFailure = syncFolder(target))
+        return QStringLiteral("%1 was replaced, but its folder could not be synced to disk: %2")
+            .arg(fileName, systemError(folderFailure));
+    return {};
+}
+
+bool SaveCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate) {
+    if (WriteCardFile(fileName, cardSlots, count, cardTemplate).isEmpty()) return true;
+    showMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи на диск"), MsgButtons::Ok,
+                MsgIcon::Error);
+    return false;
 }
 
 QString SetAsideCardFile(const QString& fileName) {
@@ -83,6 +225,10 @@ QString SetAsideCardFile(const QString& fileName) {
     return QFile::rename(fileName, target) ? target : QString();
 }
 
-void setCardWriteHook(CardWriteHook hook) { writeHook() = std::move(hook); }
+void setCardSaveHook(CardSaveHook hook) { saveHook() = std::move(hook); }
+
+bool cardSaveStepAllowed(CardSaveStep step, qint64 bytesWritten) {
+    return !saveHook() || saveHook()(step, bytesWritten);
+}
 
 } // namespace k8w

@@ -16,6 +16,7 @@ enum class CardLoadOutcome {
     Missing,     // no such file; nothing changed
     Rejected,    // size 0 or not a multiple of a record; nothing changed
     PartlyRead,  // a read came up short; cardSlots read before it are kept
+    NotAFile,    // a folder, pipe, device, socket or dangling link; not opened for reading
 };
 
 // Reads a database file: N = size / 1310 - 1 card records into the cardSlots
@@ -27,19 +28,35 @@ bool LoadCardFile(const QString& fileName, Card* cardSlots, int capacity, Card& 
 CardLoadOutcome LoadCardDevice(QIODevice& in, Card* cardSlots, int capacity, Card& cardTemplate);
 
 // Writes `count` cardSlots and the template. The new content goes to a temporary
-// file beside the database, is flushed to disk and then renamed over it, so
-// an interrupted save leaves the old file whole. A failure shows
-// "Ошибка записи на диск" and returns false; memory is not touched.
+// file beside the database ("<name>.save-XXXXXX", with the old file's mode),
+// is synced to disk and renamed over it, and the folder is synced, so an
+// interrupted save leaves the old or the new file whole. Temporary files of
+// that naming left by an earlier save that was killed are removed first.
+// A failure shows "Ошибка записи на диск" and returns false; memory is not touched.
 bool SaveCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate);
+// The same without a message box: empty on success, otherwise why it failed.
+QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate);
+
+// Why a database could not be loaded, as one line of English (for k8w-cli).
+QString CardLoadFailureText(CardLoadOutcome outcome, const QString& fileName);
+
+// The file a save writes: the target of a symbolic link, the name itself otherwise.
+// Empty (with `error` set) for a dangling link or a path that is not a regular file.
+QString CardFileSaveTarget(const QString& fileName, QString* error);
+// The temporary files of a save of `target` begin with this.
+QString CardSaveTempPrefix(const QString& target);
 
 // Renames a database file the load refused or only partly read to
 // "<name>.bad-YYYYMMDD-HHMMSS" (with a counter if that exists already), so
 // that no later save replaces it. Returns the new path, or empty on failure.
 QString SetAsideCardFile(const QString& fileName);
 
-// Test seam: called before each record is written with the number of bytes
-// written so far; returning false makes that write fail.
-using CardWriteHook = std::function<bool(qint64 bytesWritten)>;
-void setCardWriteHook(CardWriteHook hook);
+// Test seam: called before each step of a save (each record, with the bytes
+// written so far, then the sync, the rename and the folder sync); returning
+// false makes that step fail as the system call would (EIO, ENOSPC for writes).
+enum class CardSaveStep { WriteRecord, Sync, Rename, SyncFolder, Reserve };
+using CardSaveHook = std::function<bool(CardSaveStep step, qint64 bytesWritten)>;
+void setCardSaveHook(CardSaveHook hook);
+bool cardSaveStepAllowed(CardSaveStep step, qint64 bytesWritten);
 
 } // namespace k8w

@@ -170,9 +170,9 @@ TEST_F(CardFileTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     const QByteArray before = readFile(kCardFileName);
 
     table->cards[0] = numberedCard(1);
-    setCardWriteHook([](qint64 written) { return written < 5'000'000; });  // disk full midway
+    setCardSaveHook([](CardSaveStep, qint64 written) { return written < 5'000'000; });  // disk full midway
     EXPECT_FALSE(save());
-    setCardWriteHook({});
+    setCardSaveHook({});
 
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_EQ(boxes.last().title, QStringLiteral("Ошибка"));
@@ -198,7 +198,7 @@ TEST_F(CardFileTest, SaveKilledMidwayLeavesTheOldFileReadable) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         // The process dies in the middle of writing, as on a crash or power cut.
-        setCardWriteHook([](qint64 written) {
+        setCardSaveHook([](CardSaveStep, qint64 written) {
             if (written >= 6'000'000) _exit(0);
             return true;
         });

@@ -3,6 +3,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_options.h"
 
+#include "cards/card_base.h"
 #include "cards/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
@@ -27,8 +28,6 @@ const QString kRow = QStringLiteral("--row");
 const QString kPort = QStringLiteral("--port");
 const QString kCable = QStringLiteral("--cable");
 const QString kOut = QStringLiteral("--out");
-
-constexpr int kExitInterrupted = 130;
 
 const QString kProgFailed = QStringLiteral("Программирование НЕ проведено!\n\nПричина:\n");
 const QString kReadFailed = QStringLiteral("СЧИТЫВАНИЕ НЕ ПРОИЗВЕДЕНО\n\nПричина:\n");
@@ -135,6 +134,7 @@ int runProgram(const QStringList& args) {
         printError(QStringLiteral("the card's device version is not supported; nothing is written"));
         return kExitBadInput;
     }
+    if (!databaseReadyForWriting(dbName)) return kExitBadInput;
 
     link::FTDI_Controller link(*cable.driver);
     link.SetCableSerial(cable.serial);
@@ -152,12 +152,24 @@ int runProgram(const QStringList& args) {
     }
     switch (result) {
     case link::kLinkDone: {
-        Card& card = table->cards[slot];
-        card.progDate = dayDateNow();
-        card.prevProgId = card.progId;
-        card.progId = crc;
         printLine(ChecksumText(crc));
-        return SaveCardTable(*table, dbName) ? kExitOk : kExitBadInput;
+        // Only this card's result changes, in the file as it is now: another
+        // command may have recorded its own result meanwhile.
+        const double programmedAt = dayDateNow();
+        const CardUpdateResult recorded = UpdateCardFile(
+            dbName,
+            [&](CardTable& fresh) {
+                Card& card = fresh.cards[slot];
+                if (!isCardInUse(card)) return QStringLiteral("the card in row %1 was deleted meanwhile").arg(slot + 1);
+                card.progDate = programmedAt;
+                card.prevProgId = card.progId;
+                card.progId = crc;
+                return QString();
+            },
+            kLockWaitMs);
+        if (recorded.status == CardUpdateStatus::Saved) return kExitOk;
+        printError(QStringLiteral("the device is programmed, but its result is not recorded: ") + recorded.reason);
+        return kExitNotRecorded;
     }
     case link::kLinkStopped:
         printError(kProgStopped);

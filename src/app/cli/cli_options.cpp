@@ -1,9 +1,9 @@
 #include "app/cli/cli_options.h"
 
+#include "app/cli/cli_commands.h"
+#include "cards/card_base.h"
 #include "cards/card_file.h"
 #include "cards/card_table.h"
-
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -41,21 +41,40 @@ std::unique_ptr<CardTable> loadDatabase(const QString& fileName) {
     CardLoadOutcome outcome = CardLoadOutcome::Missing;
     if (LoadCardFile(fileName, table->cards.data(), kCardCapacity, table->cardTemplate, &outcome))
         return table;
-    switch (outcome) {
-    case CardLoadOutcome::Missing:
-        printError(QStringLiteral("database not found: %1").arg(fileName));
-        break;
-    case CardLoadOutcome::Rejected:
-        printError(QStringLiteral("not a card database (size %1 is not a positive multiple of %2 bytes): %3")
-                       .arg(QFileInfo(fileName).size())
-                       .arg(kCardSize)
-                       .arg(fileName));
-        break;
-    default:
-        printError(QStringLiteral("database could not be read completely: %1").arg(fileName));
-        break;
-    }
+    printError(CardLoadFailureText(outcome, fileName));
     return nullptr;
+}
+
+bool databaseReadyForWriting(const QString& fileName) {
+    CardBaseLock lock(fileName);
+    CardBaseLock::Result state = lock.acquire(0);
+    // Another command rewrites the file for a moment; the window keeps it.
+    if (state == CardBaseLock::Result::HeldByOther && !lock.heldByWindow()) state = lock.acquire(kLockWaitMs);
+    switch (state) {
+    case CardBaseLock::Result::Held:
+        break;
+    case CardBaseLock::Result::HeldByOther:
+        printError(QStringLiteral("the database is open in %1; close it first (nothing was sent or written): %2")
+                       .arg(lock.holderText(), fileName));
+        return false;
+    case CardBaseLock::Result::NoAccess:
+    case CardBaseLock::Result::Failed:
+        printError(QStringLiteral("cannot lock the database (cannot create %1); nothing was sent or written")
+                       .arg(lock.lockFilePath()));
+        return false;
+    }
+    lock.release();
+    if (const QString problem = CheckCardFileWritable(fileName); !problem.isEmpty()) {
+        printError(QStringLiteral("the database could not be rewritten, so nothing was sent: %1").arg(problem));
+        return false;
+    }
+    return true;
+}
+
+int reportUpdate(const CardUpdateResult& result, int saveFailedStatus) {
+    if (result.status == CardUpdateStatus::Saved) return kExitOk;
+    printError(result.reason);
+    return result.status == CardUpdateStatus::SaveFailed ? saveFailedStatus : kExitBadInput;
 }
 
 int cardSlotOfRow(const Options& options, const CardTable& table, const QString& freeRowText) {

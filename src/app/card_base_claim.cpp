@@ -1,0 +1,55 @@
+#include "app/card_base_claim.h"
+
+#include "cards/card_base.h"
+#include "cards/card_file.h"
+#include "common/message_box.h"
+
+#include <QFileInfo>
+
+namespace k8w {
+namespace {
+
+const QString kAttention = QStringLiteral("Внимание");
+// A command that rewrites the file holds the lock for a moment only.
+constexpr int kStartupLockWaitMs = 3000;
+
+bool isNotAFile(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (!info.exists()) return info.isSymLink();  // a link to nothing
+    return !info.isFile();
+}
+
+} // namespace
+
+bool ClaimCardBase(CardBaseLock& lock, const QString& fileName) {
+    if (isNotAFile(fileName)) {
+        showMessage(kAttention,
+                    QStringLiteral("%1 не является файлом базы данных (это папка, канал, устройство "
+                                   "или ссылка на несуществующий файл).\nПрограмма будет закрыта.")
+                        .arg(fileName),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    switch (lock.acquire(kStartupLockWaitMs)) {
+    case CardBaseLock::Result::Held:
+        return true;
+    case CardBaseLock::Result::HeldByOther:
+        showMessage(kAttention,
+                    QStringLiteral("База данных %1 открыта в другой копии программы.\nЗакройте её и "
+                                   "запустите программу снова.")
+                        .arg(fileName),
+                    MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    case CardBaseLock::Result::NoAccess:
+    case CardBaseLock::Result::Failed:
+        break;
+    }
+    showMessage(kAttention,
+                QStringLiteral("Папка базы данных %1 недоступна для записи.\nИзменения не могут быть "
+                               "сохранены.")
+                    .arg(fileName),
+                MsgButtons::Ok, MsgIcon::Warning);
+    return true;
+}
+
+} // namespace k8w

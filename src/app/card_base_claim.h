@@ -1,0 +1,16 @@
+#pragma once
+#include <QString>
+
+namespace k8w {
+
+class CardBaseLock;
+
+// The window program's claim of its database at start-up, before the file is
+// read: a path that is not a regular file and a database open in another copy
+// of the program are refused with a box, and the program then ends without
+// touching the file. A folder that takes no lock file (read-only) is only
+// warned about: nothing can be saved there, by this copy or any other.
+// Returns false when the program must end.
+bool ClaimCardBase(CardBaseLock& lock, const QString& fileName);
+
+} // namespace k8w
