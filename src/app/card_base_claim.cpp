@@ -10,8 +10,6 @@ namespace k8w {
 namespace {
 
 const QString kAttention = QStringLiteral("Внимание");
-// A command that rewrites the file holds the lock for a moment only.
-constexpr int kStartupLockWaitMs = 3000;
 
 bool isNotAFile(const QString& fileName) {
     const QFileInfo info(fileName);
@@ -21,7 +19,7 @@ bool isNotAFile(const QString& fileName) {
 
 } // namespace
 
-bool ClaimCardBase(CardBaseLock& lock, const QString& fileName) {
+bool ClaimCardBase(CardBaseLock& lock, const QString& fileName, int lockWaitMs) {
     if (isNotAFile(fileName)) {
         showMessage(kAttention,
                     QStringLiteral("%1 не является файлом базы данных (это папка, канал, устройство "
@@ -30,7 +28,7 @@ bool ClaimCardBase(CardBaseLock& lock, const QString& fileName) {
                     MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    switch (lock.acquire(kStartupLockWaitMs)) {
+    switch (lock.acquire(lockWaitMs)) {
     case CardBaseLock::Result::Held:
         return true;
     case CardBaseLock::Result::HeldByOther:

@@ -10,7 +10,8 @@ class CardBaseLock;
 // of the program are refused with a box, and the program then ends without
 // touching the file. A folder that takes no lock file (read-only) is only
 // warned about: nothing can be saved there, by this copy or any other.
-// Returns false when the program must end.
-bool ClaimCardBase(CardBaseLock& lock, const QString& fileName);
+// A command that rewrites the file holds the lock for a moment only, so a
+// held lock is retried for lockWaitMs. Returns false when the program must end.
+bool ClaimCardBase(CardBaseLock& lock, const QString& fileName, int lockWaitMs = 3000);
 
 } // namespace k8w

@@ -7,6 +7,7 @@
 #include "common/day_date.h"
 #include "sim/pty_device_server.h"
 #include "sim/sim_device.h"
+#include "support/sim_process.h"
 #include "support/temp_workdir.h"
 
 #include <QFile>
@@ -31,28 +32,6 @@ QByteArray fileBytes(const QString& name) {
     QFile file(name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// `k8w-cli sim` running for the test's lifetime.
-class SimProcess {
-public:
-    explicit SimProcess(const QStringList& args) {
-        process_.start(QStringLiteral(K8W_CLI_PATH), QStringList{QStringLiteral("sim")} + args);
-        if (!process_.waitForStarted(5000)) return;
-        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
-        }
-        path_ = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~SimProcess() {
-        process_.terminate();
-        if (!process_.waitForFinished(3000)) process_.kill();
-        process_.waitForFinished();
-    }
-    const QString& path() const { return path_; }
-
-private:
-    QProcess process_;
-    QString path_;
-};
 
 // A terminal with nobody behind it: the handshake never gets an answer.
 class DeadLine {

@@ -18,7 +18,9 @@ const char* kUsage =
     "  read [--port PATH | --cable SERIAL] [--out FILE]\n"
     "                                          read a device's image back\n"
     "  sim [--ready-next] [--version A.B.C] [--image FILE]\n"
-    "                                          serve a simulated device on a pseudo-terminal\n";
+    "                                          serve a simulated device on a pseudo-terminal\n"
+    "exit status: 0 done, 1 failed, 2 bad input or refused (nothing sent, nothing written),\n"
+    "  3 verify mismatch, 4 device programmed but its result not recorded, 130 stopped (Ctrl-C)\n";
 
 } // namespace
 
