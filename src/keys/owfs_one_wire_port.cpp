@@ -1,0 +1,240 @@
+#include "keys/owfs_one_wire_port.h"
+
+#include "keys/key_code.h"
+
+#include <owcapi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace k8w::keys {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// "host:port" names an owserver; anything else is an OWFS adapter option.
+bool isServerTarget(const std::string& target, std::string& host, std::string& port) {
+    const auto colon = target.rfind(':');
+    if (target.empty() || target[0] == '-' || target[0] == '/' || colon == std::string::npos ||
+        target.find(' ') != std::string::npos)
+        return false;
+    host = target.substr(0, colon);
+    port = target.substr(colon + 1);
+    return !host.empty() && !port.empty();
+}
+
+// Whether something accepts connections at host:port within `wait`. A
+// refused connection answers at once; this keeps OWFS from its own retry.
+bool acceptsConnections(const std::string& host, const std::string& port, std::chrono::milliseconds wait) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return false;
+    bool accepted = false;
+    for (addrinfo* a = found; a && !accepted; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) continue;
+        if (::connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+            accepted = true;
+        } else if (errno == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t size = sizeof error;
+            accepted = ::poll(&p, 1, static_cast<int>(wait.count())) == 1 &&
+                       ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+        }
+        ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    return accepted;
+}
+
+// A directory listing of OWFS: entries separated by commas.
+bool listDirectory(const char* path, std::vector<std::string>& entries) {
+    char* buffer = nullptr;
+    size_t length = 0;
+    const ssize_t got = OW_get(path, &buffer, &length);
+    if (got < 0 || !buffer) {
+        std::free(buffer);
+        return false;
+    }
+    const std::string text(buffer, length);
+    std::free(buffer);
+    entries.clear();
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        std::string entry = text.substr(from, comma - from);
+        if (!entry.empty() && entry.back() == '/') entry.pop_back();
+        if (!entry.empty()) entries.push_back(entry);
+        from = comma + 1;
+    }
+    return true;
+}
+
+bool isBusEntry(const std::string& entry) { return entry.rfind("bus.", 0) == 0; }
+
+bool listsBus(const std::vector<std::string>& entries) {
+    return std::any_of(entries.begin(), entries.end(), isBusEntry);
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool IdentityFromOwfsName(const std::string& name, std::uint8_t* identity) {
+    std::string digits;
+    for (const char c : name) {
+        if (c == '.') continue;
+        if (hexDigit(c) < 0) return false;
+        digits += c;
+    }
+    if (digits.size() != 14 && digits.size() != 16) return false;
+    // The name is the ROM as it travels on the bus: family, serial from its
+    // least significant byte, CRC.
+    std::uint8_t rom[kKeyIdentitySize] = {};
+    for (std::size_t i = 0; i < digits.size() / 2; ++i)
+        rom[i] = static_cast<std::uint8_t>(hexDigit(digits[2 * i]) << 4 | hexDigit(digits[2 * i + 1]));
+    if (digits.size() == 14) rom[7] = OneWireCrc8(rom, 7);
+    else if (rom[7] != OneWireCrc8(rom, 7)) return false;
+    std::memcpy(identity, rom, sizeof rom);
+    return true;
+}
+
+std::vector<std::string> OwfsOneWirePort::DefaultTargets() {
+    return {"localhost:4304", "-u"};
+}
+
+OwfsOneWirePort::OwfsOneWirePort(std::vector<std::string> targets, Timing timing)
+    : targets_(std::move(targets)), timing_(timing) {}
+
+OwfsOneWirePort::~OwfsOneWirePort() { endSession(); }
+
+std::string OwfsOneWirePort::target() const {
+    std::lock_guard lock(mutex_);
+    return session_;
+}
+
+bool OwfsOneWirePort::ensureSession() {
+    if (!target().empty()) return true;
+    for (const std::string& target : targets_) {
+        std::string host, port, options = target;
+        if (isServerTarget(target, host, port)) {
+            if (!acceptsConnections(host, port, timing_.connectProbe)) continue;
+            options = "-s " + target;
+        }
+        if (OW_init(options.c_str()) < 0) continue;
+        {
+            std::lock_guard lock(mutex_);
+            session_ = target;
+        }
+        if (countBuses() >= 1) return true;
+        endSession();
+    }
+    return false;
+}
+
+void OwfsOneWirePort::endSession() {
+    {
+        std::lock_guard lock(mutex_);
+        if (session_.empty()) return;
+        session_.clear();
+        handle_ = -1;
+    }
+    OW_finish();
+}
+
+int OwfsOneWirePort::countBuses() {
+    std::vector<std::string> entries;
+    if (!listDirectory("/", entries)) return 0;
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(), isBusEntry));
+}
+
+bool OwfsOneWirePort::searchKey(std::uint8_t* identity, bool& failed) {
+    std::vector<std::string> entries;
+    // Uncached: a fresh search of every bus, so a key taken away is gone. A
+    // root without buses means the adapter or the owserver is gone (OWFS then
+    // answers with an empty listing, not an error).
+    failed = !listDirectory("/uncached/", entries) || !listsBus(entries);
+    for (const std::string& entry : entries) {
+        std::uint8_t found[kKeyIdentitySize];
+        if (IdentityFromOwfsName(entry, found) && families_.count(found[0])) {
+            std::memcpy(identity, found, sizeof found);
+            return true;
+        }
+    }
+    return false;
+}
+
+int OwfsOneWirePort::Enum1WirePorts() {
+    // Every run starts afresh: an adapter may have been plugged in or out.
+    endSession();
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = false;
+    }
+    return ensureSession() ? countBuses() : 0;
+}
+
+int OwfsOneWirePort::Open1WirePort(int portIndex) {
+    if (!ensureSession()) return -1;
+    if (portIndex < 0 || portIndex >= countBuses()) return -1;
+    std::lock_guard lock(mutex_);
+    handle_ = nextHandle_++;
+    lastSearch_ = {};
+    return handle_;
+}
+
+int OwfsOneWirePort::Read1WireBlocking(int handle, std::uint8_t* identity) {
+    std::unique_lock lock(mutex_);
+    if (handle < 0 || handle != handle_) return kReadFailed;
+    const auto start = Clock::now();
+    for (;;) {
+        // One bus search per poll period; a stop ends the wait at once.
+        if (stopped_.wait_until(lock, lastSearch_ + timing_.poll, [this] { return stop_; }))
+            return kReadNoKeyYet;
+        lock.unlock();
+        bool failed = false;
+        const bool found = searchKey(identity, failed);
+        lock.lock();
+        lastSearch_ = Clock::now();
+        if (failed) return kReadFailed;
+        if (found) return kReadKeyPresent;
+        if (lastSearch_ - start >= timing_.block) return kReadNoKeyYet;
+    }
+}
+
+void OwfsOneWirePort::StopAll1WireOperations() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    stopped_.notify_all();
+}
+
+void OwfsOneWirePort::Close1WirePort(int handle) {
+    {
+        std::lock_guard lock(mutex_);
+        if (handle < 0 || handle != handle_) return;
+    }
+    endSession();
+}
+
+OneWirePort& systemOneWirePort() {
+    static OwfsOneWirePort port;
+    return port;
+}
+
+} // namespace k8w::keys

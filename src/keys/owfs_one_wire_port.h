@@ -1,0 +1,83 @@
+#pragma once
+#include "keys/one_wire_port.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace k8w::keys {
+
+// 1-Wire families reported as keys: DS1990A-type iButtons and the protected
+// DS1961S keys.
+constexpr std::uint8_t kFamilyIButton = 0x01;
+constexpr std::uint8_t kFamilyDs1961s = 0x33;
+
+// Reads one OWFS device name ("01.67C6697351FF", optionally with the CRC
+// after another dot, or without dots) into an 8-byte identity; the CRC is
+// computed when the name has none. False for anything else.
+bool IdentityFromOwfsName(const std::string& name, std::uint8_t* identity);
+
+// How often OWFS is asked and how long a read or a connection waits.
+struct OwfsTiming {
+    std::chrono::milliseconds poll{100};          // one bus search per poll at most
+    std::chrono::milliseconds block{500};         // a read without a key returns after this
+    std::chrono::milliseconds connectProbe{500};  // wait for an owserver to accept
+};
+
+// The reader port on OWFS, the 1-Wire stack of Linux (libowcapi). OWFS
+// reaches the USB adapters (DS9490R) itself and the serial ones (DS9097U,
+// DS2480B) through an owserver started for them. The adapters are looked for
+// in the order of `targets`: "host:port" is an owserver, tried only when it
+// accepts a connection (OWFS itself would retry a refused server for
+// seconds); "u" is the first USB adapter. The first target whose OWFS root
+// lists a bus is used; its buses are the ports.
+//
+// libowcapi keeps one connection per process, so only one object may have a
+// port open at a time.
+class OwfsOneWirePort final : public OneWirePort {
+public:
+    using Timing = OwfsTiming;
+
+    // An owserver on this machine's default port, then the first USB adapter.
+    static std::vector<std::string> DefaultTargets();
+
+    explicit OwfsOneWirePort(std::vector<std::string> targets = DefaultTargets(), Timing timing = {});
+    ~OwfsOneWirePort() override;
+    OwfsOneWirePort(const OwfsOneWirePort&) = delete;
+    OwfsOneWirePort& operator=(const OwfsOneWirePort&) = delete;
+
+    int Enum1WirePorts() override;
+    int Open1WirePort(int portIndex) override;
+    int Read1WireBlocking(int handle, std::uint8_t* identity) override;
+    void StopAll1WireOperations() override;
+    void Close1WirePort(int handle) override;
+
+    // The target in use while a port is open or after an enumeration; empty otherwise.
+    std::string target() const;
+
+private:
+    bool ensureSession();
+    void endSession();
+    int countBuses();
+    // One search of every bus: true with the first key found, false without.
+    // `failed` is set when OWFS cannot list the buses.
+    bool searchKey(std::uint8_t* identity, bool& failed);
+
+    const std::vector<std::string> targets_;
+    const Timing timing_;
+    const std::set<std::uint8_t> families_{kFamilyIButton, kFamilyDs1961s};
+
+    mutable std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stop_ = false;
+    std::string session_;  // the target OWFS was initialised with
+    int handle_ = -1;
+    int nextHandle_ = 1;
+    std::chrono::steady_clock::time_point lastSearch_{};
+};
+
+} // namespace k8w::keys
