@@ -1,0 +1,126 @@
+#include "app/tkeysform.h"
+
+#include "app/tenterkeydialog.h"
+#include "app/tmanualkeydlg.h"
+#include "cards/card_table.h"
+#include "common/day_date.h"
+#include "common/message_box.h"
+#include "keys/subscribers.h"
+#include "ui_tkeysform.h"
+
+#include <QShowEvent>
+
+#include <cstring>
+
+namespace k8w {
+namespace {
+
+const QString kAttention = QStringLiteral("Внимание");
+
+} // namespace
+
+// The window's grid draws every cell itself (tkeysform_grid.cpp).
+void SetUpKeysTab(TkeysForm& form, QTableWidget& grid);
+
+TkeysForm::TkeysForm(CardTable& table, const QString& databaseFileName, TenterKeyDialog& enterKeyDialog,
+                     TmanualKeyDlg& manualKeyDlg, QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::TkeysForm>()),
+      table_(table),
+      databaseFileName_(databaseFileName),
+      enterKeyDialog_(enterKeyDialog),
+      manualKeyDlg_(manualKeyDlg) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(size());
+    for (int p = 0; p <= 3; ++p) ui->TabControl1->addTab(QStringLiteral("Раздел %1").arg(p));
+    SetUpKeysTab(*this, *ui->keysTab);
+
+    connect(ui->TabControl1, &QTabBar::currentChanged, this, [this] { TabControl1Change(); });
+    // The date shown is always that of the selected slot.
+    connect(ui->keysTab, &QTableWidget::currentCellChanged, this, [this] { RefreshDateLabel(); });
+    connect(ui->keyEnterBtn, &QPushButton::clicked, this, [this] { keyEnterBtnClick(); });
+    connect(ui->keyManualBtn, &QPushButton::clicked, this, [this] { keyManualBtnClick(); });
+    connect(ui->keyDelBtn, &QPushButton::clicked, this, [this] { keyDelBtnClick(); });
+    connect(ui->Button1, &QPushButton::clicked, this, [this] { accept(); });
+}
+
+TkeysForm::~TkeysForm() = default;
+
+int TkeysForm::ShowForCard(int cardIndex) {
+    cardIndex_ = cardIndex;
+    return exec();
+}
+
+void TkeysForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormActivate();
+}
+
+void TkeysForm::FormActivate() {
+    {
+        const QSignalBlocker quiet(ui->TabControl1);
+        ui->TabControl1->setCurrentIndex(0);
+    }
+    TabControl1Change();
+    ui->Label2->hide();
+}
+
+void TkeysForm::TabControl1Change() {
+    const bool keyTab = partition() != 0;
+    ui->keysTab->setVisible(keyTab);
+    ui->keyManageBox->setVisible(keyTab);
+    ui->Label44->setVisible(keyTab);
+    ui->Label1->setVisible(!keyTab);
+    ui->keysTab->viewport()->update();
+    RefreshDateLabel();
+}
+
+void TkeysForm::RefreshDateLabel() {
+    if (partition() == 0) return;
+    const double entered = selectedSlot().entryDate;
+    ui->KeyLastDateLabel->setText(entered > 0.1 ? dayDateLocaleText(entered) : QStringLiteral("---"));
+    ui->keysTab->viewport()->update();
+}
+
+int TkeysForm::partition() const { return ui->TabControl1->currentIndex(); }
+
+KeyEntry* TkeysForm::partitionSlots() const {
+    return table_.cards[static_cast<std::size_t>(cardIndex_)].keys[partition() - 1];
+}
+
+KeyEntry& TkeysForm::selectedSlot() const {
+    const int row = ui->keysTab->currentRow();
+    return partitionSlots()[row >= 1 && row <= keys::kSlotsPerPartition ? row - 1 : 0];
+}
+
+template <typename Dialog> void TkeysForm::enterKey(Dialog& dialog) {
+    KeyEntry& slot = selectedSlot();
+    if (keys::IsKeyInstalled(slot) &&
+        !askYesNo(kAttention, QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?")))
+        return;
+    if (dialog.Run(partitionSlots()) != 1) return;
+    slot = dialog.result();
+    slotChanged();
+}
+
+void TkeysForm::keyEnterBtnClick() { enterKey(enterKeyDialog_); }
+
+void TkeysForm::keyManualBtnClick() { enterKey(manualKeyDlg_); }
+
+void TkeysForm::keyDelBtnClick() {
+    KeyEntry& slot = selectedSlot();
+    if (!keys::IsKeyInstalled(slot)) return;
+    if (!askYesNo(kAttention, QStringLiteral("Удалить текущий ключ?"))) return;
+    std::memset(static_cast<void*>(&slot), 0, sizeof slot);
+    slotChanged();
+}
+
+void TkeysForm::slotChanged() {
+    RefreshDateLabel();
+    // A failed write is reported by the save itself; the change stays in memory.
+    SaveCardTable(table_, databaseFileName_);
+    ui->Label2->show();
+}
+
+} // namespace k8w

@@ -1,0 +1,63 @@
+#pragma once
+#include "cards/card.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+class QPainter;
+class QRect;
+
+namespace Ui {
+class TkeysForm;
+}
+
+namespace k8w {
+
+struct CardTable;
+class TenterKeyDialog;
+class TmanualKeyDlg;
+
+// The key table: the six key slots of partitions 1-3 of one card. Every
+// change goes into the card table and the database file at once.
+class TkeysForm : public QDialog {
+    Q_OBJECT
+public:
+    TkeysForm(CardTable& table, const QString& databaseFileName, TenterKeyDialog& enterKeyDialog,
+              TmanualKeyDlg& manualKeyDlg, QWidget* parent = nullptr);
+    ~TkeysForm() override;
+
+    // Shows the window modally for the card in slot `cardIndex`.
+    int ShowForCard(int cardIndex);
+
+    void FormActivate();
+    void TabControl1Change();
+    void RefreshDateLabel();
+    // The text of a grid cell: row numbers, headings, and the slots of the tab's partition.
+    QString keysTabCellText(int column, int row) const;
+    void keysTabDrawCell(QPainter& painter, int column, int row, const QRect& rect, bool selected) const;
+    void keyEnterBtnClick();
+    void keyManualBtnClick();
+    void keyDelBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    int partition() const;      // 1-3, or 0 on the note tab
+    KeyEntry* partitionSlots() const;
+    KeyEntry& selectedSlot() const;
+    // Runs a key dialog for the selected slot and stores what it returns.
+    template <typename Dialog> void enterKey(Dialog& dialog);
+    void slotChanged();
+
+    std::unique_ptr<Ui::TkeysForm> ui;
+    CardTable& table_;
+    const QString databaseFileName_;
+    TenterKeyDialog& enterKeyDialog_;
+    TmanualKeyDlg& manualKeyDlg_;
+    int cardIndex_ = 0;
+};
+
+} // namespace k8w

@@ -1,0 +1,51 @@
+#include "app/tkeythread.h"
+
+#include "common/clock.h"
+#include "keys/one_wire_port.h"
+
+namespace k8w {
+
+TKeyThread::TKeyThread(keys::OneWirePort& port, Clock& clock, keys::KeyReaderFlags& flags,
+                       std::uint8_t* keyCode, QObject* parent)
+    : QThread(parent), port_(port), clock_(clock), flags_(flags), keyCode_(keyCode) {}
+
+TKeyThread::~TKeyThread() {
+    Terminate();
+    wait();
+}
+
+void TKeyThread::Terminate() {
+    {
+        std::lock_guard lock(mutex_);
+        terminated_.store(true);
+    }
+    stepDone_.notify_all();
+}
+
+void TKeyThread::Execute() {
+    keys::ReadKeyFourHits(port_, clock_, flags_, terminated_, [this](int hits) { emit progressChanged(hits); },
+                          keyCode_);
+    Synchronize();
+}
+
+void TKeyThread::Synchronize() {
+    std::unique_lock lock(mutex_);
+    if (terminated_.load()) return;
+    stepFinished_ = false;
+    // Posted to this object, which lives on the creating thread; if the
+    // object is destroyed first, the step is dropped with it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            emit completed();
+            {
+                std::lock_guard done(mutex_);
+                stepFinished_ = true;
+            }
+            stepDone_.notify_all();
+        },
+        Qt::QueuedConnection);
+    stepDone_.wait(lock, [this] { return stepFinished_ || terminated_.load(); });
+}
+
+} // namespace k8w
