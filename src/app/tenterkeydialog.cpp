@@ -4,6 +4,7 @@
 #include "common/day_date.h"
 #include "common/message_box.h"
 #include "keys/key_code.h"
+#include "keys/key_texts.h"
 #include "keys/one_wire_port.h"
 #include "keys/subscribers.h"
 #include "ui_tenterkeydialog.h"
@@ -66,10 +67,7 @@ void TenterKeyDialog::KeyThreadDone() {
         ui->keyLabel->setText(keys::KeyCodeText(result_.keyCode));
         ui->keyLabel->show();
     } else if (flags_.readerFailure.load()) {
-        showMessage(QStringLiteral("Внимание!"),
-                    QStringLiteral("Ошибка устройства чтения ключа. Проверьте подключение считывателя и наличие "
-                                   "драйверов 1Wire"),
-                    MsgButtons::Ok, MsgIcon::Warning);
+        showMessage(QStringLiteral("Внимание!"), keys::kReaderFailureText, MsgButtons::Ok, MsgIcon::Warning);
         done(2);
     }
 }

@@ -3,6 +3,7 @@
 #include "common/day_date.h"
 #include "common/message_box.h"
 #include "keys/key_code.h"
+#include "keys/key_texts.h"
 #include "keys/subscribers.h"
 #include "ui_tmanualkeydlg.h"
 
@@ -45,8 +46,7 @@ void TmanualKeyDlg::keyEditChange() { ui->okButton->setEnabled(true); }
 void TmanualKeyDlg::okButtonClick() {
     const QString text = ui->keyEdit->text();
     auto refuse = [] {
-        showMessage(QStringLiteral("Внимание"), QStringLiteral("Введен неверный код ключа!"), MsgButtons::Ok,
-                    MsgIcon::Warning);
+        showMessage(QStringLiteral("Внимание"), keys::kBadKeyCodeText, MsgButtons::Ok, MsgIcon::Warning);
     };
     if (text.size() < 2 * keys::kKeyCodeSize) {
         refuse();

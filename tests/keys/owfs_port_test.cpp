@@ -7,14 +7,9 @@
 
 #include <owcapi.h>
 
-#include <QProcess>
-#include <QStandardPaths>
+#include "support/owserver_process.h"
 
 #include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -25,66 +20,25 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A TCP port nobody listens on right now.
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-bool accepting(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
-}
-
 class Owserver : public ::testing::Test {
 protected:
     void TearDown() override {
         port_.reset();
-        if (server_.state() != QProcess::NotRunning) {
-            server_.kill();
-            server_.waitForFinished(5000);
-        }
+        server_.stop();
     }
 
     // Starts owserver with the given simulated adapters; skips the test when
     // the program is not installed (tools/install-deps installs it).
     void start(const QStringList& adapters) {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("owserver"));
-        if (program.isEmpty()) GTEST_SKIP() << "owserver is not installed: run tools/install-deps";
-        tcpPort_ = freePort();
-        server_.setProgram(program);
-        server_.setArguments(QStringList{QStringLiteral("--foreground"), QStringLiteral("--error_level=0"),
-                                         QStringLiteral("-p"),
-                                         QStringLiteral("127.0.0.1:%1").arg(tcpPort_)} +
-                             adapters);
-        server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server_.start();
-        ASSERT_TRUE(server_.waitForStarted(5000));
-        for (int i = 0; i < 500 && !accepting(tcpPort_); ++i) {
-            ASSERT_EQ(server_.state(), QProcess::Running) << "owserver ended";
-            std::this_thread::sleep_for(10ms);
-        }
-        ASSERT_TRUE(accepting(tcpPort_));
+        if (!test::OwserverProcess::installed()) GTEST_SKIP() << "owserver is not installed: run tools/install-deps";
+        ASSERT_TRUE(server_.start(adapters)) << "owserver did not start";
+        target_ = server_.address();
     }
 
     OwfsOneWirePort& port(OwfsTiming timing = {}) {
-        port_ = std::make_unique<OwfsOneWirePort>(std::vector<std::string>{target()}, timing);
+        port_ = std::make_unique<OwfsOneWirePort>(std::vector<std::string>{target_}, timing);
         return *port_;
     }
-    std::string target() const { return "127.0.0.1:" + std::to_string(tcpPort_); }
 
     // What OWFS itself says of a device: its "address" property as bytes.
     static std::vector<std::uint8_t> owfsAddress(const std::uint8_t* identity) {
@@ -102,8 +56,8 @@ protected:
         return bytes;
     }
 
-    QProcess server_;
-    int tcpPort_ = 0;
+    test::OwserverProcess server_;
+    std::string target_;
     std::unique_ptr<OwfsOneWirePort> port_;
 };
 
@@ -185,8 +139,7 @@ TEST_F(Owserver, TheKeyWorkerReadsAKeyInFourHits) {
 TEST_F(Owserver, NoServerAndNoAdapterIsAReaderFailure) {
     // Nobody listens on the port: the refused connection is known at once,
     // OWFS never gets to retry it.
-    tcpPort_ = freePort();
-    OwfsOneWirePort p({target(), "-u"});
+    OwfsOneWirePort p({"127.0.0.1:" + std::to_string(test::freeLocalPort()), "-u"});
     KeyReaderFlags flags;
     std::atomic<bool> stop{false};
     KeyCode code{};
@@ -205,8 +158,7 @@ TEST_F(Owserver, AServerThatGoesAwayIsAReaderFailure) {
     const int handle = p.Open1WirePort(0);
     std::uint8_t identity[8] = {};
     ASSERT_EQ(p.Read1WireBlocking(handle, identity), kReadNoKeyYet);
-    server_.kill();
-    server_.waitForFinished(5000);
+    server_.stop();
     int result = kReadNoKeyYet;
     for (int i = 0; i < 20 && result == kReadNoKeyYet; ++i) result = p.Read1WireBlocking(handle, identity);
     EXPECT_NE(result, kReadKeyPresent);

@@ -20,5 +20,9 @@ int runImage(const QStringList& args);
 int runProgram(const QStringList& args);
 int runRead(const QStringList& args);
 int runSim(const QStringList& args);
+int runKeys(const QStringList& args);
+int runKeyAdd(const QStringList& args);
+int runKeyRead(const QStringList& args);
+int runKeyDel(const QStringList& args);
 
 } // namespace k8w::cli

@@ -19,6 +19,13 @@ const char* kUsage =
     "                                          read a device's image back\n"
     "  sim [--ready-next] [--version A.B.C] [--image FILE]\n"
     "                                          serve a simulated device on a pseudo-terminal\n"
+    "  keys --row N [--db FILE]                list the keys of a card's partitions 1-3\n"
+    "  key-add --row N --partition P --subscriber S --code HEX12 [--slot K] [--db FILE]\n"
+    "                                          store a key typed from the station's card\n"
+    "  key-read --row N --partition P --subscriber S [--slot K] [--db FILE] [--owserver HOST:PORT]\n"
+    "                                          store a key read on the first 1-Wire reader\n"
+    "  key-del --row N --partition P --slot K [--db FILE]\n"
+    "                                          empty a key slot\n"
     "exit status: 0 done, 1 failed, 2 bad input or refused (nothing sent, nothing written),\n"
     "  3 verify mismatch, 4 device programmed but its result not recorded, 130 stopped (Ctrl-C)\n";
 
@@ -33,6 +40,10 @@ int main(int argc, char** argv) {
         {QStringLiteral("program"), k8w::cli::runProgram},
         {QStringLiteral("read"), k8w::cli::runRead},
         {QStringLiteral("sim"), k8w::cli::runSim},
+        {QStringLiteral("keys"), k8w::cli::runKeys},
+        {QStringLiteral("key-add"), k8w::cli::runKeyAdd},
+        {QStringLiteral("key-read"), k8w::cli::runKeyRead},
+        {QStringLiteral("key-del"), k8w::cli::runKeyDel},
     };
     QStringList args = app.arguments().mid(1);
     const auto command = args.isEmpty() ? commands.end() : commands.find(args.front());
