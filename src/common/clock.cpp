@@ -16,6 +16,14 @@ public:
     void sleepMs(std::uint32_t ms) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
+    bool waitFor(std::condition_variable& wake, std::unique_lock<std::mutex>& lock, std::uint32_t ms,
+                 const std::function<bool()>& ready) override {
+        if (ms == kForever) {
+            wake.wait(lock, ready);
+            return true;
+        }
+        return wake.wait_for(lock, std::chrono::milliseconds(ms), ready);
+    }
 };
 
 } // namespace

@@ -18,6 +18,10 @@ public:
 
     std::uint32_t tickMs() override { return now_.load(); }
     void sleepMs(std::uint32_t ms) override { advance(ms); }
+    // Moves time on a millisecond at a time until `ready` holds or `ms` have
+    // passed; with no limit it waits for real, since nothing else moves time.
+    bool waitFor(std::condition_variable& wake, std::unique_lock<std::mutex>& lock, std::uint32_t ms,
+                 const std::function<bool()>& ready) override;
 
     void advance(std::uint32_t ms);
     void setListener(Listener listener);

@@ -72,7 +72,19 @@ public:
     virtual FtStatus write(FtHandle handle, const void* bytes, std::uint32_t toWrite,
                            std::uint32_t* written) = 0;
     virtual FtStatus close(FtHandle handle) = 0;
+
+    // Blocks until bytes are waiting in the receive queue, the wait is ended
+    // with interruptWait, or `timeoutMs` have passed (kFtWaitForever: no
+    // limit); `rxQueue` gets the bytes waiting then. A link waits here instead
+    // of asking getStatus over and over.
+    virtual FtStatus waitForBytes(FtHandle handle, std::uint32_t timeoutMs,
+                                  std::uint32_t* rxQueue) = 0;
+    // Ends the waitForBytes on `handle` in progress, or else the next one, at
+    // once. Safe from any thread while the handle is open.
+    virtual FtStatus interruptWait(FtHandle handle) = 0;
 };
+
+constexpr std::uint32_t kFtWaitForever = UINT32_MAX;
 
 // The driver of the real cables (USB serial ports of FTDI chips), shared by
 // the whole process.

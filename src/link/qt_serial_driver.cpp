@@ -7,10 +7,16 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
+#else
+#include <atomic>
 #endif
 
 namespace k8w::link {
@@ -19,11 +25,56 @@ namespace {
 constexpr quint16 kFtdiVendor = 0x0403;
 } // namespace
 
+// What ends a waitForBytes early: on Unix a pipe whose read end is polled
+// beside the port, elsewhere a flag looked at between short waits. A wake that
+// comes while nobody waits is kept for the next wait.
+class QtSerialDriver::WaitBreaker {
+public:
+#ifdef Q_OS_UNIX
+    WaitBreaker() {
+        if (::pipe(fds_) != 0) fds_[0] = fds_[1] = -1;
+        for (int fd : fds_) {
+            if (fd < 0) continue;
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+            ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+        }
+    }
+    ~WaitBreaker() {
+        for (int fd : fds_)
+            if (fd >= 0) ::close(fd);
+    }
+    bool ok() const { return fds_[0] >= 0; }
+    int fd() const { return fds_[0]; }
+    void wake() {
+        const char one = 1;
+        // A full pipe already holds a wake.
+        [[maybe_unused]] const ssize_t n = ::write(fds_[1], &one, 1);
+    }
+    void clear() {
+        char sink[64];
+        while (::read(fds_[0], sink, sizeof sink) > 0) {
+        }
+    }
+
+private:
+    int fds_[2] = {-1, -1};
+#else
+    bool ok() const { return true; }
+    void wake() { woken_.store(true); }
+    bool woken() const { return woken_.load(); }
+    void clear() { woken_.store(false); }
+
+private:
+    std::atomic<bool> woken_{false};
+#endif
+};
+
 struct QtSerialDriver::OpenPort {
     std::unique_ptr<QSerialPort> port;
     QString name;
     std::uint32_t readTimeoutMs = kDefaultReadTimeoutMs;
     std::uint32_t writeTimeoutMs = kDefaultWriteTimeoutMs;
+    WaitBreaker breaker;
 };
 
 QtSerialDriver::QtSerialDriver() : explicitOnly_(false) {}
@@ -82,6 +133,7 @@ FtStatus QtSerialDriver::openEx(const char* what, std::uint32_t how, FtHandle* h
     if (serial.isEmpty() || match == ports.end()) return kFtDeviceNotFound;
 
     auto open = std::make_unique<OpenPort>();
+    if (!open->breaker.ok()) return kFtOtherError;
     open->port = std::make_unique<QSerialPort>();
     open->port->setPortName(match->path);
     open->name = QFileInfo(match->path).fileName();
@@ -249,6 +301,50 @@ FtStatus QtSerialDriver::close(FtHandle handle) {
         open_.erase(it);
     }
     open->port->close();
+    return kFtOk;
+}
+
+FtStatus QtSerialDriver::waitForBytes(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t* rxQueue) {
+    OpenPort* open = find(handle);
+    if (!open) return kFtInvalidHandle;
+    if (!rxQueue) return kFtInvalidParameter;
+    *rxQueue = 0;
+    QSerialPort& port = *open->port;
+    WaitBreaker& breaker = open->breaker;
+    port.waitForReadyRead(0);
+    if (portFailed(port) || hungUp(port)) return kFtIoError;
+#ifdef Q_OS_UNIX
+    if (port.bytesAvailable() == 0) {
+        pollfd fds[2] = {{static_cast<int>(port.handle()), POLLIN, 0}, {breaker.fd(), POLLIN, 0}};
+        const int timeout = timeoutMs == kFtWaitForever
+                                ? -1
+                                : static_cast<int>(std::min<std::uint32_t>(timeoutMs, INT32_MAX));
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) return kFtIoError;
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return kFtIoError;
+        if (fds[0].revents & POLLIN) port.waitForReadyRead(0);
+    }
+#else
+    QElapsedTimer timer;
+    timer.start();
+    while (port.bytesAvailable() == 0 && !breaker.woken()) {
+        const qint64 left = timeoutMs == kFtWaitForever ? 10 : qint64{timeoutMs} - timer.elapsed();
+        if (left <= 0) break;
+        port.waitForReadyRead(static_cast<int>(std::min<qint64>(left, 10)));
+        if (portFailed(port)) return kFtIoError;
+    }
+#endif
+    breaker.clear();  // whatever woke the caller, it looks at everything again
+    if (portFailed(port)) return kFtIoError;
+    *rxQueue = static_cast<std::uint32_t>(port.bytesAvailable());
+    return kFtOk;
+}
+
+FtStatus QtSerialDriver::interruptWait(FtHandle handle) {
+    // Under the lock: a port being closed meanwhile is either still whole or gone.
+    std::lock_guard lock(mutex_);
+    const auto it = open_.find(handle);
+    if (it == open_.end()) return kFtInvalidHandle;
+    it->second->breaker.wake();
     return kFtOk;
 }
 

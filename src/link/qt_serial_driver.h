@@ -19,7 +19,8 @@ namespace k8w::link {
 // pseudo-terminal, an adapter of another make) is used.
 //
 // Reads and writes never need an event loop: the port is polled, so the
-// driver works on any thread. A port is used on the thread that opened it.
+// driver works on any thread. A port is used on the thread that opened it;
+// only interruptWait comes from other threads.
 class QtSerialDriver final : public FtdiDriver {
 public:
     struct Port {
@@ -48,6 +49,8 @@ public:
     FtStatus write(FtHandle handle, const void* bytes, std::uint32_t toWrite,
                    std::uint32_t* written) override;
     FtStatus close(FtHandle handle) override;
+    FtStatus waitForBytes(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t* rxQueue) override;
+    FtStatus interruptWait(FtHandle handle) override;
 
     // Where the latency timer of a USB serial port is set on this platform.
     static QString latencyTimerPath(const QString& portName);
@@ -57,6 +60,7 @@ public:
     static constexpr std::uint32_t kDefaultWriteTimeoutMs = 1000;
 
 private:
+    class WaitBreaker;
     struct OpenPort;
     std::vector<Port> listPorts() const;
     OpenPort* find(FtHandle handle);

@@ -25,6 +25,12 @@ std::vector<Frame> FrameSplitter::feed(const std::uint8_t* bytes, std::size_t co
     return frames;
 }
 
+void FrameSplitter::setPacketFraming(std::uint8_t start,
+                                     std::function<std::size_t(std::uint8_t code)> lengthOf) {
+    packetStart_ = start;
+    packetLength_ = std::move(lengthOf);
+}
+
 bool FrameSplitter::take(std::vector<Frame>& frames) {
     if (buffer_.empty()) return false;
     auto emit = [&](Frame::Kind kind, std::size_t length, std::string token = {}) {
@@ -36,6 +42,14 @@ bool FrameSplitter::take(std::vector<Frame>& frames) {
         else
             frames.push_back(std::move(frame));
     };
+
+    if (packetLength_ && buffer_[0] == packetStart_) {
+        if (buffer_.size() < 2) return false;
+        const std::size_t length = std::max<std::size_t>(2, packetLength_(buffer_[1]));
+        if (buffer_.size() < length) return false;
+        emit(Frame::Kind::Packet, length);
+        return true;
+    }
 
     if (buffer_[0] == kBlockStart) {
         if (buffer_.size() < 2) return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,7 @@ namespace k8w::sim {
 
 // One unit the device takes from the line.
 struct Frame {
-    enum class Kind { Token, Block, Garbage };
+    enum class Kind { Token, Block, Garbage, Packet };
     Kind kind = Kind::Garbage;
     std::string token;               // Kind::Token
     std::vector<std::uint8_t> bytes; // every byte of the frame
@@ -25,6 +26,10 @@ public:
     explicit FrameSplitter(std::vector<std::string> tokens, std::uint32_t staleMs = 200);
 
     std::vector<Frame> feed(const std::uint8_t* bytes, std::size_t count, std::uint32_t nowMs);
+    // Also frames command packets: `start`, a code, the rest; `lengthOf(code)`
+    // gives the whole packet's length. Off until set; an empty function turns
+    // it off again.
+    void setPacketFraming(std::uint8_t start, std::function<std::size_t(std::uint8_t code)> lengthOf);
     void clear() { buffer_.clear(); }
     std::size_t waitingBytes() const { return buffer_.size(); }
 
@@ -36,6 +41,8 @@ private:
     std::uint32_t staleMs_;
     std::vector<std::uint8_t> buffer_;
     std::uint32_t lastFeedMs_ = 0;
+    std::uint8_t packetStart_ = 0;
+    std::function<std::size_t(std::uint8_t)> packetLength_;
 };
 
 } // namespace k8w::sim

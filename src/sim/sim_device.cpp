@@ -109,6 +109,13 @@ std::int64_t SimDevice::nextDueMs() const {
     return outbox_.empty() ? -1 : std::int64_t{outbox_.front().dueMs};
 }
 
+std::int64_t SimDevice::nextDueAfterMs(std::uint32_t nowMs) const {
+    std::lock_guard lock(mutex_);
+    for (const Chunk& chunk : outbox_)
+        if (static_cast<std::int32_t>(nowMs - chunk.dueMs) < 0) return chunk.dueMs;
+    return -1;
+}
+
 void SimDevice::queue(std::vector<std::uint8_t> bytes, std::uint32_t dueMs) {
     // Replies leave in the order they were made.
     if (!outbox_.empty() && static_cast<std::int32_t>(dueMs - lastDueMs_) < 0) dueMs = lastDueMs_;
@@ -143,6 +150,10 @@ std::vector<std::uint8_t> SimDevice::answer(Phase phase, int block, std::vector<
         }
         case FaultKind::Delay:
             break;
+        case FaultKind::Trickle:
+            for (std::size_t i = 0; i < reply.size(); ++i)
+                queue({reply[i]}, nowMs + delay + static_cast<std::uint32_t>(i) * fault.gapMs);
+            return reply;
         }
         break;  // the first matching fault decides
     }
@@ -160,6 +171,10 @@ void SimDevice::onFrame(const Frame& frame, std::uint32_t nowMs, bool& stored) {
         received_.push_back(dump(frame.bytes));
         onBlock(frame.bytes, nowMs, stored);
         break;
+    case Frame::Kind::Packet:
+        received_.push_back(dump(frame.bytes));
+        onPacket(frame.bytes, nowMs);
+        break;
     case Frame::Kind::Garbage:
         received_.push_back("? " + dump(frame.bytes));
         break;
@@ -168,13 +183,20 @@ void SimDevice::onFrame(const Frame& frame, std::uint32_t nowMs, bool& stored) {
 
 void SimDevice::onToken(const std::string& token, std::uint32_t nowMs) {
     if (token == "PROG_K8W") {
+        enterControl(false);
         state_ = State::Programming;
         answer(Phase::Handshake, -1, bytesOf("READY"), nowMs);
         return;
     }
+    if (token == "PROG_K8W_CTRL") {
+        enterControl(true);
+        answer(Phase::CtrlHandshake, -1, bytesOf("READY"), nowMs);
+        return;
+    }
     // A request is taken whenever the device is in programming mode, also in
     // the middle of an exchange the utility gave up.
-    if (state_ != State::Idle && (token == "WRITE" || token == "DEVICE" || token == "READ")) {
+    if (state_ != State::Idle && state_ != State::Control &&
+        (token == "WRITE" || token == "DEVICE" || token == "READ")) {
         if (token == "WRITE") {
             state_ = State::WriteBlocks;
             incoming_.clear();

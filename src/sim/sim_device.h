@@ -20,6 +20,11 @@ enum class Phase {
     Version,       // reply to "DEVICE": ':' 3 a b c checksum
     ReadRequest,   // reply to "READ": "READY"
     ReadBlock,     // reply to the k-th "NEXT" of a read: block k, or the end block
+    // The control protocol, entered with "PROG_K8W_CTRL":
+    CtrlHandshake,  // reply to "PROG_K8W_CTRL": "READY"
+    CtrlStatus,     // reply to a status poll (command 0x0C)
+    CtrlOutputs,    // reply to a set-outputs command (0x0D)
+    CtrlKey,        // reply to a read-key command (0x03)
 };
 
 enum class FaultKind {
@@ -29,6 +34,7 @@ enum class FaultKind {
     Corrupt,   // the reply block with a wrong checksum
     Oversize,  // a valid block of 36 data bytes instead of the reply block
     Delay,     // the reply `delayMs` later than usual
+    Trickle,   // the reply one byte at a time, `gapMs` apart
 };
 
 struct Fault {
@@ -43,7 +49,29 @@ struct Fault {
     std::vector<std::uint8_t> bytes;  // Replace
     std::uint32_t delayMs = 0;        // added to the reply's delay, whatever the kind
     int times = -1;                   // replies affected; -1 for ever
+    std::uint32_t gapMs = 5;          // Trickle
 };
+
+// What the device's inputs show in the control protocol: the five loop
+// readings in ohms, mains power and the case cover.
+struct ControlInputs {
+    std::array<std::uint16_t, 5> loops{4700, 4700, 4700, 4700, 4700};
+    bool power = true;
+    bool cover = true;
+};
+
+// A Touch Memory key code as the device reports it.
+using DeviceKeyCode = std::array<std::uint8_t, 8>;
+
+// Bytes of the control protocol as the device sees them.
+constexpr std::uint8_t kCommandStart = 0x51;
+constexpr std::uint8_t kReplyStart = 0xAE;
+constexpr std::uint8_t kStatusCode = 0x0C;
+constexpr std::uint8_t kOutputsCode = 0x0D;
+constexpr std::uint8_t kKeyCode = 0x03;
+constexpr std::uint8_t kErrorCode = 0xFF;
+constexpr std::uint8_t kBadPacketError = 0;   // header, check byte or length wrong
+constexpr std::uint8_t kUnknownCodeError = 1;
 
 struct DeviceSettings {
     bool readyNext = false;                        // "READYNEXT" to "WRITE"
@@ -67,6 +95,8 @@ public:
     std::size_t read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t nowMs);
     // When the next reply falls due, or -1 when none is waiting.
     std::int64_t nextDueMs() const;
+    // When the first reply byte not yet due at `nowMs` falls due, or -1.
+    std::int64_t nextDueAfterMs(std::uint32_t nowMs) const;
 
     void setSettings(const DeviceSettings& settings);
     void addFault(Fault fault);
@@ -79,11 +109,22 @@ public:
     void setImageStoredListener(std::function<void(const std::vector<std::uint8_t>&)> listener);
 
     // Every token and block the device took from the line, in order: tokens
-    // as their text, blocks and garbage as hexadecimal dumps.
+    // as their text, blocks, command packets and garbage as hexadecimal dumps.
     std::vector<std::string> received() const;
 
+    // The control protocol. Inputs and a key may change at any time.
+    void setInputs(const ControlInputs& inputs);
+    ControlInputs inputs() const;
+    void setLoop(int loop, std::uint16_t ohms);  // loop 1-5
+    // A key touched to the reader: the status reports one waiting until a
+    // read-key command takes it.
+    void presentKey(const DeviceKeyCode& code);
+    bool keyWaiting() const;
+    // The output bits as the host last set them (bit 7: SIM 2 active).
+    std::uint8_t outputs() const;
+
 private:
-    enum class State { Idle, Programming, WriteBlocks, ReadBlocks };
+    enum class State { Idle, Programming, WriteBlocks, ReadBlocks, Control };
     struct Chunk {
         std::uint32_t dueMs;
         std::vector<std::uint8_t> bytes;
@@ -92,6 +133,9 @@ private:
     void onFrame(const Frame& frame, std::uint32_t nowMs, bool& stored);
     void onToken(const std::string& token, std::uint32_t nowMs);
     void onBlock(const std::vector<std::uint8_t>& block, std::uint32_t nowMs, bool& stored);
+    void enterControl(bool on);
+    void onPacket(const std::vector<std::uint8_t>& packet, std::uint32_t nowMs);
+    std::vector<std::uint8_t> statusPayload() const;
     // Sends `reply` as the answer of `phase` (block k), applying the faults;
     // returns what went out (empty: nothing).
     std::vector<std::uint8_t> answer(Phase phase, int block, std::vector<std::uint8_t> reply, std::uint32_t nowMs,
@@ -112,7 +156,14 @@ private:
     int imagesStored_ = 0;
     std::vector<std::string> received_;
     std::function<void(const std::vector<std::uint8_t>&)> imageStored_;
+    ControlInputs inputs_;
+    std::uint8_t outputs_ = 0;
+    DeviceKeyCode key_{};
+    bool keyWaiting_ = false;
 };
+
+// A reply packet of the control protocol: 0xAE, code, payload, check byte.
+std::vector<std::uint8_t> controlReply(std::uint8_t code, const std::vector<std::uint8_t>& payload = {});
 
 std::vector<std::uint8_t> bytesOf(const std::string& text);
 

@@ -26,6 +26,7 @@ void SimFtdiDriver::unplug(const std::string& serial) {
     if (it == cables_.end()) return;
     (*it)->plugged = false;
     cables_.erase(it);
+    changed_.notify_all();
 }
 
 void SimFtdiDriver::fail(Op op, int afterCalls, int times) {
@@ -59,6 +60,11 @@ int SimFtdiDriver::openHandles() const {
 std::vector<std::vector<std::uint8_t>> SimFtdiDriver::writes() const {
     std::lock_guard lock(mutex_);
     return writes_;
+}
+
+std::vector<std::uint32_t> SimFtdiDriver::writeTimesMs() const {
+    std::lock_guard lock(mutex_);
+    return writeTimes_;
 }
 
 SimFtdiDriver::Config SimFtdiDriver::lastConfig() const {
@@ -164,6 +170,7 @@ FtStatus SimFtdiDriver::setTimeouts(FtHandle handle, std::uint32_t readMs, std::
     if (!cableOf(handle)) return kFtInvalidHandle;
     config_.readTimeoutMs = readMs;
     config_.writeTimeoutMs = writeMs;
+    readTimeouts_[handle] = readMs;
     return kFtOk;
 }
 
@@ -180,15 +187,64 @@ FtStatus SimFtdiDriver::getStatus(FtHandle handle, std::uint32_t* rxQueue, std::
     return kFtOk;
 }
 
+void SimFtdiDriver::waitOnLine(std::unique_lock<std::mutex>& lock, Cable& cable, std::uint32_t nowMs,
+                               std::uint32_t limitMs, const std::function<bool()>& done) {
+    std::uint32_t waitMs = limitMs;
+    if (cable.device) {
+        const std::int64_t due = cable.device->nextDueAfterMs(nowMs);
+        if (due >= 0) waitMs = std::min(waitMs, static_cast<std::uint32_t>(due) - nowMs);
+    }
+    clock_.waitFor(changed_, lock, waitMs, done);
+}
+
 FtStatus SimFtdiDriver::read(FtHandle handle, void* buffer, std::uint32_t toRead, std::uint32_t* got) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (failing(Op::Read)) return kFtIoError;
-    Cable* cable = cableOf(handle);
-    if (!cable) return kFtIoError;
+    if (!cableOf(handle)) return kFtIoError;
     if (!buffer || !got) return kFtInvalidParameter;
+    // Like the cable, a read short of bytes waits for them up to the read timeout.
+    const auto timeout = readTimeouts_.find(handle);
+    const std::uint32_t limitMs = timeout == readTimeouts_.end() ? 0 : timeout->second;
+    const std::uint32_t start = clock_.tickMs();
+    for (;;) {
+        Cable* cable = cableOf(handle);
+        if (!cable) return kFtIoError;
+        const std::uint32_t now = clock_.tickMs();
+        if (!cable->device || cable->device->available(now) >= toRead || now - start >= limitMs) break;
+        waitOnLine(lock, *cable, now, limitMs - (now - start), [&] { return !cableOf(handle); });
+    }
+    Cable* cable = cableOf(handle);
     *got = cable->device ? static_cast<std::uint32_t>(cable->device->read(
                                static_cast<std::uint8_t*>(buffer), toRead, clock_.tickMs()))
                          : 0;
+    return kFtOk;
+}
+
+FtStatus SimFtdiDriver::waitForBytes(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t* rxQueue) {
+    std::unique_lock lock(mutex_);
+    if (failing(Op::WaitForBytes)) return kFtIoError;
+    if (!rxQueue) return kFtInvalidParameter;
+    *rxQueue = 0;
+    const std::uint32_t start = clock_.tickMs();
+    for (;;) {
+        Cable* cable = cableOf(handle);
+        if (!cable) return kFtIoError;
+        const std::uint32_t now = clock_.tickMs();
+        *rxQueue = cable->device ? static_cast<std::uint32_t>(cable->device->available(now)) : 0;
+        const bool timedOut = timeoutMs != kFtWaitForever && now - start >= timeoutMs;
+        if (*rxQueue > 0 || woken_.count(handle) || timedOut) break;
+        const std::uint32_t left = timeoutMs == kFtWaitForever ? Clock::kForever : timeoutMs - (now - start);
+        waitOnLine(lock, *cable, now, left, [&] { return woken_.count(handle) > 0 || !cableOf(handle); });
+    }
+    woken_.erase(handle);  // whatever ended the wait, the caller looks at everything again
+    return kFtOk;
+}
+
+FtStatus SimFtdiDriver::interruptWait(FtHandle handle) {
+    std::lock_guard lock(mutex_);
+    if (!open_.count(handle)) return kFtInvalidHandle;
+    woken_.insert(handle);
+    changed_.notify_all();
     return kFtOk;
 }
 
@@ -204,9 +260,10 @@ FtStatus SimFtdiDriver::write(FtHandle handle, const void* bytes, std::uint32_t 
         n = static_cast<std::uint32_t>(std::min<std::size_t>(toWrite, shortWriteBytes_));
     const auto* first = static_cast<const std::uint8_t*>(bytes);
     writes_.emplace_back(first, first + n);
+    const std::uint32_t now = clock_.tickMs();
+    writeTimes_.push_back(now);
     *written = n;
     SimDevice* device = cable->device;
-    const std::uint32_t now = clock_.tickMs();
     lock.unlock();
     if (device) device->receive(first, n, now);
     return kFtOk;
@@ -215,6 +272,9 @@ FtStatus SimFtdiDriver::write(FtHandle handle, const void* bytes, std::uint32_t 
 FtStatus SimFtdiDriver::close(FtHandle handle) {
     std::lock_guard lock(mutex_);
     if (failing(Op::Close)) return kFtIoError;
+    readTimeouts_.erase(handle);
+    woken_.erase(handle);
+    changed_.notify_all();
     return open_.erase(handle) ? kFtOk : kFtInvalidHandle;
 }
 

@@ -2,9 +2,12 @@
 #include "common/clock.h"
 #include "link/ftdi_driver.h"
 
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,14 +18,17 @@ class SimDevice;
 // Simulated FTDI cables: plugged and unplugged at will, each wired to a
 // simulated device or to nothing, and every driver call can be made to fail.
 // Time on the line is the injected clock's: a device's reply can be read
-// once the clock has reached its due time.
+// once the clock has reached its due time. A read short of bytes waits up to
+// the read timeout set on the handle (none until one is set), and a wait for
+// bytes lasts until the device's next reply falls due, the wait is
+// interrupted, or its timeout; both wait on the clock.
 class SimFtdiDriver final : public link::FtdiDriver {
 public:
     enum class Op {
         CreateList, GetList, Open, SetBaudRate, SetDataCharacteristics, SetFlowControl,
-        SetLatencyTimer, SetTimeouts, GetStatus, Read, Write, Close,
+        SetLatencyTimer, SetTimeouts, GetStatus, Read, Write, Close, WaitForBytes,
     };
-    static constexpr int kOpCount = static_cast<int>(Op::Close) + 1;
+    static constexpr int kOpCount = static_cast<int>(Op::WaitForBytes) + 1;
 
     explicit SimFtdiDriver(Clock& clock);
     ~SimFtdiDriver() override;
@@ -42,6 +48,8 @@ public:
     int openHandles() const;
     // Every write made, in order (the bytes that left the utility).
     std::vector<std::vector<std::uint8_t>> writes() const;
+    // The clock's reading at each of those writes.
+    std::vector<std::uint32_t> writeTimesMs() const;
     // The last values the configuration calls got.
     struct Config {
         std::uint32_t baud = 0;
@@ -71,6 +79,9 @@ public:
     link::FtStatus write(link::FtHandle handle, const void* bytes, std::uint32_t toWrite,
                          std::uint32_t* written) override;
     link::FtStatus close(link::FtHandle handle) override;
+    link::FtStatus waitForBytes(link::FtHandle handle, std::uint32_t timeoutMs,
+                                std::uint32_t* rxQueue) override;
+    link::FtStatus interruptWait(link::FtHandle handle) override;
 
 private:
     struct Cable {
@@ -88,6 +99,10 @@ private:
     // The cable behind an open handle, or null when the handle is unknown or
     // its cable was unplugged.
     Cable* cableOf(link::FtHandle handle);
+    // Waits on the clock, with `lock` held on mutex_, until `done()` or the
+    // device's next reply after `nowMs` falls due, at most `limitMs`.
+    void waitOnLine(std::unique_lock<std::mutex>& lock, Cable& cable, std::uint32_t nowMs,
+                    std::uint32_t limitMs, const std::function<bool()>& done);
 
     Clock& clock_;
     mutable std::mutex mutex_;
@@ -102,7 +117,11 @@ private:
     int shortWriteAfter_ = 0;
     std::size_t shortWriteBytes_ = 0;
     std::vector<std::vector<std::uint8_t>> writes_;
+    std::vector<std::uint32_t> writeTimes_;
     Config config_;
+    std::map<link::FtHandle, std::uint32_t> readTimeouts_;
+    std::set<link::FtHandle> woken_;  // handles whose wait was interrupted
+    std::condition_variable changed_;  // a wait interrupted, a cable pulled or closed
 };
 
 } // namespace k8w::sim

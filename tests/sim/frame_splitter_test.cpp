@@ -12,6 +12,7 @@ std::vector<std::string> describe(const std::vector<Frame>& frames) {
         case Frame::Kind::Token: out.push_back(f.token); break;
         case Frame::Kind::Block: out.push_back("block" + std::to_string(f.bytes.size())); break;
         case Frame::Kind::Garbage: out.push_back("?" + std::string(f.bytes.begin(), f.bytes.end())); break;
+        case Frame::Kind::Packet: out.push_back("packet" + std::to_string(f.bytes.size())); break;
         }
     }
     return out;
@@ -61,6 +62,13 @@ TEST_F(Splitter, BytesLeftWaitingTooLongAreDropped) {
     EXPECT_EQ(feed("PRO", 100), (std::vector<std::string>{}));
     EXPECT_EQ(feed("PROG_K8W", 400), (std::vector<std::string>{"?PRO", "PROG_K8W"}));
     EXPECT_EQ(splitter.waitingBytes(), 0u);
+}
+
+TEST_F(Splitter, FramesCommandPacketsByTheirCodeOnlyOnceAskedTo) {
+    EXPECT_EQ(feed("Q\x0Cx"), (std::vector<std::string>{"?Q\x0Cx"}));
+    splitter.setPacketFraming('Q', [](std::uint8_t code) -> std::size_t { return code == 'D' ? 4 : 3; });
+    EXPECT_EQ(feed("Q\x0CxQD"), (std::vector<std::string>{"packet3"}));
+    EXPECT_EQ(feed("abPROG_K8W_CTRL"), (std::vector<std::string>{"packet4", "PROG_K8W_CTRL"}));
 }
 
 } // namespace
