@@ -154,6 +154,30 @@ TEST_F(CliKeys, KeyDelEmptiesAnInstalledSlotOnly) {
     EXPECT_EQ(after.mid(kCard * static_cast<qsizetype>(kCardSize) + kKeyBlockOffset + 16, 16), QByteArray(16, '\0'));
 }
 
+TEST_F(CliKeys, TheWindowProgramsDatabaseIsRefusedAtOnce) {
+    const QByteArray before = fileBytes(kCardFileName);
+    // The window program keeps its database locked for its whole run.
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(K8W_PROG_PATH), {});
+    ASSERT_TRUE(window.waitForStarted(5000));
+    const QString lockFile = kCardFileName + QStringLiteral(".lock");
+    for (int i = 0; i < 500 && !QFile::exists(lockFile); ++i) window.waitForFinished(20);
+    ASSERT_TRUE(QFile::exists(lockFile));
+    for (const QStringList& command :
+         {args({"key-add", "--row", "7", "--partition", "1", "--subscriber", "2", "--code", "000000000001"}),
+          args({"key-del", "--row", "7", "--partition", "1", "--slot", "1"})}) {
+        const CliRun run = runCli(command, 5000);  // far less than the wait for another command
+        EXPECT_EQ(run.exitCode, 2) << command.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("k8w-prog"))) << run.err.toStdString();
+    }
+    EXPECT_EQ(fileBytes(kCardFileName), before);
+    window.kill();
+    window.waitForFinished();
+}
+
 class CliKeyRead : public CliKeys {
 protected:
     void startReader(const QStringList& adapters) {
