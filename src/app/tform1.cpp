@@ -49,9 +49,11 @@ std::array<QString, 5> CardRowTexts(const Card& card) {
     return texts;
 }
 
-TForm1::TForm1(QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TForm1>()), table_(CardTable::create()) {
+TForm1::TForm1(const AppHardware& hardware, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TForm1>()), hardware_(hardware), table_(CardTable::create()) {
     ui->setupUi(this);
+    loopTypes_ = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
+    loopParts_ = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -90,9 +92,11 @@ TForm1::TForm1(QWidget* parent)
     currentCard = -1;
     connectHandlers();
     FillGrid();
+    // The other windows, in start-up order, once the database is loaded.
+    createWindows();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::connectHandlers() {
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
@@ -109,12 +113,14 @@ void TForm1::connectHandlers() {
             [this] { SetsGridClick(); });
     connect(ui->SetsGrid, &QTableView::clicked, this, [this] { SetsGridClick(); });
 
-    for (QComboBox* loop : {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5, ui->Cord6,
-                            ui->Cord7, ui->Cord8})
-        connect(loop, &QComboBox::activated, this, [this] { Cord1Change(); });
+    for (QComboBox* loop : loopTypes_) connect(loop, &QComboBox::activated, this, [this] { Cord1Change(); });
+    for (QComboBox* hidden : {ui->Cord6, ui->Cord7, ui->Cord8})
+        connect(hidden, &QComboBox::activated, this, [this] { Cord1Change(); });
     connect(ui->Cord1Part, &QComboBox::activated, this, [this] { Cord1PartChange(); });
-    for (QComboBox* part : {ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part})
-        connect(part, &QComboBox::activated, this, [this, part] { Cord2PartChange(part); });
+    for (QComboBox* part : loopParts_) {
+        if (part != ui->Cord1Part)
+            connect(part, &QComboBox::activated, this, [this, part] { Cord2PartChange(part); });
+    }
     connect(ui->partSupportCheck, &QCheckBox::clicked, this, [this] { partSupportCheckClick(); });
     for (QComboBox* relay : {ui->RelayComboBox1, ui->RelayComboBox2, ui->RelayComboBox3})
         connect(relay, &QComboBox::activated, this, [this, relay] { RelayComboBox1Change(relay); });
@@ -128,8 +134,9 @@ void TForm1::connectHandlers() {
     connect(ui->allowUpdateCheck, &QCheckBox::clicked, this, [this] { allowUpdateCheckClick(); });
     connect(ui->defaultUpdSettings, &QPushButton::clicked, this,
             [this] { defaultUpdSettingsClick(); });
-    // ProgBtn, SpeedButton1, ctrlWinBtn and keysWinBtn open the device link,
-    // the control window and the key table.
+    connect(ui->ProgBtn, &QPushButton::clicked, this, [this] { ProgBtnClick(); });
+    connect(ui->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    // ctrlWinBtn and keysWinBtn open the control window and the key table.
 }
 
 void TForm1::InitGrid() {

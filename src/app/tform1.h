@@ -1,7 +1,9 @@
 #pragma once
+#include "app/app_hardware.h"
 #include "cards/card.h"
 #include "cards/card_table.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -19,7 +21,13 @@ class TForm1;
 namespace k8w {
 
 class CardGridModel;
+class TForm2;
+class TftdiDialog;
 struct CardEditorValues;
+namespace link {
+class LinkWorker;
+struct ExchangeOutcome;
+}
 
 // The main window: the card list and the card editor.
 class TForm1 : public QWidget {
@@ -27,7 +35,7 @@ class TForm1 : public QWidget {
 public:
     static inline const QString kProgramVersion = QStringLiteral("1.05");
 
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(const AppHardware& hardware = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Window state.
@@ -64,6 +72,21 @@ public:
     void ValidateAndSave();
     CardEditorValues editorValues() const;
 
+    // Device buttons: programming and reading.
+    void ProgBtnClick();
+    void SetProgramming(bool on);
+    void SpeedButton1Click();
+    void SelectCable();
+    void ProgFinished(const link::ExchangeOutcome& outcome);
+    void ReadFinished(const link::ExchangeOutcome& outcome);
+    void FormDestroy();
+    bool isProgrammingActive() const { return programmingActive; }
+    bool isReadingActive() const { return readingActive; }
+    // A worker has not ended yet (running, or finishing after a stop).
+    bool hasDeviceWorker() const { return !progWorker.isNull() || !readWorker.isNull(); }
+    TftdiDialog& cableDialog() { return *ftdiDialog_; }
+    TForm2& readView() { return *readView_; }
+
     // Card binding.
     void ShowCard(int slot);
     void TakeCard(int slot);
@@ -95,13 +118,25 @@ private:
     void selectGridRow(int gridRow);
     bool gridRowMatches(int gridRow, const QString& lowerText) const;
     bool cardTextsMatch(int gridRow, const QByteArray& text) const;
+    void createWindows();
+    // The type and partition lists of loops 1-5, in loop order.
+    const std::array<QComboBox*, 5>& loopTypeBoxes() const { return loopTypes_; }
+    const std::array<QComboBox*, 5>& loopPartBoxes() const { return loopParts_; }
+    void startWorker(link::LinkWorker* worker, QPointer<link::LinkWorker>& slot);
+    void workerEnded(link::LinkWorker* worker);
+    void applyDeviceButtons();
     void reseedRandom();                // from the clock
     int randomInt(int low, int high);  // uniform in low..high
 
     std::unique_ptr<Ui::TForm1> ui;
+    AppHardware hardware_;
+    TftdiDialog* ftdiDialog_ = nullptr;
+    TForm2* readView_ = nullptr;
     std::unique_ptr<CardTable> table_;
     CardGridModel* gridModel_ = nullptr;
     QTimer* Timer1 = nullptr;
+    std::array<QComboBox*, 5> loopTypes_{};
+    std::array<QComboBox*, 5> loopParts_{};
     std::mt19937 random_;
 
     bool editMode = false;
@@ -110,6 +145,12 @@ private:
     bool saveOnClose = false;
     QString selectedCableSerial;
     QString dbFileName;
+
+    bool programmingActive = false;
+    bool readingActive = false;
+    int programmedSlot_ = -1;  // the card of the running programming attempt
+    QPointer<link::LinkWorker> progWorker;
+    QPointer<link::LinkWorker> readWorker;
 };
 
 // One grid row of a card in use: code, card number, object, change date and

@@ -14,8 +14,17 @@
 namespace k8w {
 namespace {
 
+// A stored value is shown whole even when it is longer than the field's own
+// limit (a damaged or foreign file): the save checks then judge it, and
+// nothing is cut off without a word.
+void showWhole(QLineEdit* edit, const QString& text) {
+    static const char* const kDesignLimit = "designMaxLength";
+    if (!edit->property(kDesignLimit).isValid()) edit->setProperty(kDesignLimit, edit->maxLength());
+    edit->setMaxLength(std::max(edit->property(kDesignLimit).toInt(), static_cast<int>(text.size())));
+    edit->setText(text);
+}
 template <std::size_t N> void showText(QLineEdit* edit, const char (&field)[N]) {
-    edit->setText(fieldText(field));
+    showWhole(edit, fieldText(field));
 }
 template <std::size_t N> void store(char (&field)[N], const QLineEdit* edit) {
     setFieldText(field, edit->text());
@@ -76,15 +85,13 @@ void TForm1::ShowCard(int slot) {
     showText(ui->NCardEdit, c.cardNumber);
     showText(ui->FIOEdit, c.address);
     showText(ui->RemarkEdit, c.remark);
-    ui->CodeUoo->setText(inUse ? QString::number(c.codeUoo) : QString());
+    showWhole(ui->CodeUoo, inUse ? QString::number(c.codeUoo) : QString());
 
     for (const auto& [box, bit] : modeBoxes(*ui)) box->setChecked((c.modeFlags & bit) != 0);
 
-    QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
-    QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
-    for (int i = 0; i < kEditorLoops; ++i) {
-        showIndex(types[i], c.cordType[i]);
-        showIndex(parts[i], c.cordPart[i]);
+    for (std::size_t i = 0; i < kEditorLoops; ++i) {
+        showIndex(loopTypes_[i], c.cordType[i]);
+        showIndex(loopParts_[i], c.cordPart[i]);
     }
 
     const QString codeText = ui->CodeUoo->text();
@@ -133,9 +140,9 @@ void TForm1::ShowCard(int slot) {
     UseSim1Click();
     UseSim2Click();
 
-    ui->balCritical->setText(QString::number(c.balCriticalLevel == 0 ? 10 : c.balCriticalLevel));
-    ui->balCodeSim1->setText(fieldText(c.balCode[0]));
-    ui->balCodeSim2->setText(fieldText(c.balCode[1]));
+    showWhole(ui->balCritical, QString::number(c.balCriticalLevel == 0 ? 10 : c.balCriticalLevel));
+    showText(ui->balCodeSim1, c.balCode[0]);
+    showText(ui->balCodeSim2, c.balCode[1]);
     ui->balEnable->setChecked((c.balFlags & kBalEnable) != 0);
     ui->balSendPcnCheck->setChecked((c.balFlags & kBalNoCriticalNotice) == 0);
     balEnableClick();
@@ -149,7 +156,7 @@ void TForm1::ShowCard(int slot) {
             if (QComboBox* relay = relayCombo(outputs, page)) RelayComboBox1Change(relay);
     }
 
-    ui->timePassEdit->setText(QString::number(c.timePass));
+    showWhole(ui->timePassEdit, QString::number(c.timePass));
     Cord1Change();
 
     for (const auto& [box, bit] : smsBoxes(*ui)) box->setChecked((c.smsFlags & bit) != 0);
@@ -189,12 +196,9 @@ void TForm1::TakeCard(int slot) {
     store(c.remark, ui->RemarkEdit);
     c.codeUoo = static_cast<std::uint32_t>(TextToIntDef(ui->CodeUoo->text(), 1));
 
-    const QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
-    const QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part,
-                                ui->Cord5Part};
-    for (int i = 0; i < kEditorLoops; ++i) {
-        c.cordType[i] = static_cast<std::uint8_t>(types[i]->currentIndex());
-        c.cordPart[i] = static_cast<std::uint8_t>(parts[i]->currentIndex());
+    for (std::size_t i = 0; i < kEditorLoops; ++i) {
+        c.cordType[i] = static_cast<std::uint8_t>(loopTypes_[i]->currentIndex());
+        c.cordPart[i] = static_cast<std::uint8_t>(loopParts_[i]->currentIndex());
     }
 
     for (const auto& [box, bit] : modeBoxes(*ui))

@@ -14,21 +14,17 @@ void enableAll(std::initializer_list<QWidget*> widgets, bool on) {
 } // namespace
 
 void TForm1::Cord1Change() {
-    QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
-    QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
     LoopSettings loops;
-    for (int i = 0; i < kEditorLoops; ++i) {
-        loops.type[static_cast<std::size_t>(i)] = types[i]->currentIndex();
-        loops.part[static_cast<std::size_t>(i)] = parts[i]->currentIndex();
+    for (std::size_t i = 0; i < kEditorLoops; ++i) {
+        loops.type[i] = loopTypes_[i]->currentIndex();
+        loops.part[i] = loopParts_[i]->currentIndex();
     }
     ui->timePassEdit->setEnabled(ApplyLoopTypeRules(loops));
     // Setting an index here does not run the change handlers again: they run
     // only on a user's choice.
-    for (int i = 0; i < kEditorLoops; ++i) {
-        if (types[i]->currentIndex() != loops.type[static_cast<std::size_t>(i)])
-            types[i]->setCurrentIndex(loops.type[static_cast<std::size_t>(i)]);
-        if (parts[i]->currentIndex() != loops.part[static_cast<std::size_t>(i)])
-            parts[i]->setCurrentIndex(loops.part[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < kEditorLoops; ++i) {
+        if (loopTypes_[i]->currentIndex() != loops.type[i]) loopTypes_[i]->setCurrentIndex(loops.type[i]);
+        if (loopParts_[i]->currentIndex() != loops.part[i]) loopParts_[i]->setCurrentIndex(loops.part[i]);
     }
 }
 
@@ -37,23 +33,20 @@ void TForm1::Cord1PartChange() {
 }
 
 void TForm1::Cord2PartChange(QComboBox* sender) {
-    QComboBox* types[] = {ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
-    QComboBox* parts[] = {ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
-    for (int i = 0; i < 4; ++i) {
-        if (parts[i] != sender) continue;
-        if (sender->currentIndex() != 0 && types[i]->currentIndex() == kLoopPassThrough)
+    for (std::size_t i = 1; i < kEditorLoops; ++i) {
+        if (loopParts_[i] != sender) continue;
+        if (sender->currentIndex() != 0 && loopTypes_[i]->currentIndex() == kLoopPassThrough)
             sender->setCurrentIndex(0);
     }
 }
 
 void TForm1::partSupportCheckClick() {
     const bool on = ui->partSupportCheck->isChecked();
-    enableAll({ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part, ui->Label63},
-              on);
-    if (!on)
-        for (QComboBox* part :
-             {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part})
-            part->setCurrentIndex(0);
+    for (QComboBox* part : loopParts_) {
+        part->setEnabled(on);
+        if (!on) part->setCurrentIndex(0);
+    }
+    ui->Label63->setEnabled(on);
 }
 
 void TForm1::RelayComboBox1Change(QComboBox* sender) {

@@ -2,6 +2,7 @@
 #include "app/tform1.h"
 #include "common/message_box.h"
 #include "editor/card_validation.h"
+#include "editor/editor_rules.h"
 #include "ui_tform1.h"
 
 namespace k8w {
@@ -32,12 +33,9 @@ CardEditorValues TForm1::editorValues() const {
         }
         v.mainTabFields.push_back(field);
     }
-    const QComboBox* types[] = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
-    const QComboBox* parts[] = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part,
-                                ui->Cord5Part};
-    for (int i = 0; i < 5; ++i) {
-        v.cordType[i] = types[i]->currentIndex();
-        v.cordPart[i] = parts[i]->currentIndex();
+    for (std::size_t i = 0; i < kEditorLoops; ++i) {
+        v.cordType[i] = loopTypes_[i]->currentIndex();
+        v.cordPart[i] = loopParts_[i]->currentIndex();
     }
     v.balEnable = ui->balEnable->isChecked();
     v.balCritical = ui->balCritical->text();

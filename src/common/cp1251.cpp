@@ -8,13 +8,17 @@
 
 namespace k8w {
 
+bool textCodecAvailable(const char* codecName) {
+    return QStringEncoder(codecName).isValid() && QStringDecoder(codecName).isValid();
+}
+
 QByteArray toCp1251(const QString& text) {
-    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(kCp1251CodecName, QStringConverter::Flag::Stateless);
     return encoder.encode(text);
 }
 
 QString fromCp1251(const char* bytes, std::size_t size) {
-    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(kCp1251CodecName, QStringConverter::Flag::Stateless);
     return decoder.decode(QByteArrayView(bytes, static_cast<qsizetype>(size)));
 }
 

@@ -7,6 +7,10 @@
 namespace k8w {
 
 // Text on disk and on the wire is CP1251; inside the program it is QString.
+inline constexpr char kCp1251CodecName[] = "windows-1251";
+// Without the codec every text would be read and stored empty: the programs
+// check it at start-up and refuse to run. The name is a test seam.
+bool textCodecAvailable(const char* codecName = kCp1251CodecName);
 QByteArray toCp1251(const QString& text);
 QString fromCp1251(const char* bytes, std::size_t size);
 inline QString fromCp1251(const QByteArray& bytes) {

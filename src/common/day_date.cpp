@@ -9,6 +9,10 @@ namespace {
 
 const QDate kEpoch(1899, 12, 30);
 constexpr qint64 kMsPerDay = 86'400'000;
+// 1 January 100 to 31 December 9999: a day count outside comes from a
+// damaged record and is no date at all.
+constexpr double kFirstDay = -657434.0;
+constexpr double kLastDay = 2958466.0;
 
 } // namespace
 
@@ -21,6 +25,7 @@ double toDayDate(const QDateTime& local) {
 }
 
 QDateTime fromDayDate(double days) {
+    if (!std::isfinite(days) || days < kFirstDay || days >= kLastDay) return {};
     double whole = std::floor(days);
     qint64 ms = std::llround((days - whole) * kMsPerDay);
     if (ms >= kMsPerDay) {  // rounding carried into the next day
@@ -33,13 +38,15 @@ QDateTime fromDayDate(double days) {
 
 QString dayDateLocaleText(double days) {
     const QDateTime t = fromDayDate(days);
+    if (!t.isValid()) return {};
     const QLocale locale;
     return locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            locale.toString(t.time(), QStringLiteral("HH:mm:ss"));
 }
 
 QString dayDateIsoText(double days) {
-    return fromDayDate(days).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QDateTime t = fromDayDate(days);
+    return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
 
 } // namespace k8w

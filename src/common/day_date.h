@@ -8,11 +8,14 @@ namespace k8w {
 // the local time of day; 0 means no date.
 double dayDateNow();
 double toDayDate(const QDateTime& local);
+// An invalid QDateTime for a day count that is not finite or lies outside
+// the years 100-9999 (a damaged record).
 QDateTime fromDayDate(double days);
 
-// The locale's short date followed by the time, as the card list shows it.
+// The locale's short date followed by the time, as the card list shows it;
+// empty for a day count that is no date.
 QString dayDateLocaleText(double days);
-// "YYYY-MM-DD HH:MM:SS" for scripts and logs.
+// "YYYY-MM-DD HH:MM:SS" for scripts and logs; empty for no date.
 QString dayDateIsoText(double days);
 
 } // namespace k8w

@@ -9,10 +9,6 @@
 namespace k8w {
 namespace {
 
-constexpr int kEntryLoop = 4;        // loop 1 only
-constexpr int kPassThroughLoop = 5;  // loops 2-5
-constexpr int kControlLoop = 6;
-
 void addHintOnce(QString& list, const QString& hint) {
     if (!list.contains(hint)) list += hint + QLatin1Char('\n');
 }
@@ -35,7 +31,7 @@ std::optional<QString> checkControlLoops(const CardEditorValues& v) {
     std::array<int, 4> perPartition{};
     for (int loop = 0; loop < 5; ++loop) {
         const int part = v.cordPart[loop];
-        if (v.cordType[loop] == kControlLoop && part >= 0 && part < 4 && ++perPartition[part] > 1)
+        if (v.cordType[loop] == kLoopControl && part >= 0 && part < 4 && ++perPartition[part] > 1)
             return QStringLiteral(
                 "Разрешается использовать только один управляющий шлейф на раздел! Проверьте "
                 "конфигурацию и убедитесь, что в каждом разделе только один управляющий шлейф");
@@ -45,8 +41,8 @@ std::optional<QString> checkControlLoops(const CardEditorValues& v) {
 
 std::optional<QString> checkPassThroughLoops(const CardEditorValues& v) {
     int passThrough = 0;
-    for (int loop = 1; loop < 5; ++loop) passThrough += v.cordType[loop] == kPassThroughLoop ? 1 : 0;
-    if (passThrough >= 1 && v.cordType[0] != kEntryLoop)
+    for (int loop = 1; loop < 5; ++loop) passThrough += v.cordType[loop] == kLoopPassThrough ? 1 : 0;
+    if (passThrough >= 1 && v.cordType[0] != kLoopEntry)
         return QStringLiteral(
             "Использование проходных шлейфов допускается ТОЛЬКО если первый шлейф настроен как ВХОДНОЙ.");
     return std::nullopt;

@@ -67,7 +67,7 @@ void WindowTest::TearDown() {
 }
 
 TForm1& WindowTest::open() {
-    window_ = std::make_unique<TForm1>();
+    window_ = std::make_unique<TForm1>(hardware);
     window_->show();
     window_->activateWindow();
     QApplication::setActiveWindow(window_.get());

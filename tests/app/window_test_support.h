@@ -72,6 +72,7 @@ protected:
 
     TempWorkdir dir;
     RecordingMessageBoxes boxes;
+    AppHardware hardware;  // the system's cables unless a test sets simulated ones
     std::unique_ptr<CardTable> table = CardTable::create();  // prepared before open()
     std::unique_ptr<TForm1> window_;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 namespace k8w {
 namespace {
@@ -54,6 +55,28 @@ TEST(DayDate, LocaleTextShowsDateAndTime) {
     const QString text = dayDateLocaleText(days);
     EXPECT_TRUE(text.contains(QStringLiteral("14:07:09"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("5"))) << text.toStdString();
+}
+
+} // namespace
+} // namespace k8w
+
+namespace k8w {
+namespace {
+
+TEST(DayDate, DamagedDayCountsAreNoDate) {
+    for (const double days : {1e20, -1e20, std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                              -700000.0, 3e6}) {
+        EXPECT_FALSE(fromDayDate(days).isValid()) << days;
+        EXPECT_TRUE(dayDateLocaleText(days).isEmpty()) << days;
+        EXPECT_TRUE(dayDateIsoText(days).isEmpty()) << days;
+    }
+    EXPECT_EQ(dayDateIsoText(-1.5), QStringLiteral("1899-12-28 12:00:00"));  // before the epoch is still a date
+}
+
+TEST(Cp1251, CodecAvailabilityIsChecked) {
+    EXPECT_TRUE(textCodecAvailable());
+    EXPECT_FALSE(textCodecAvailable("no-such-codepage"));
 }
 
 } // namespace

@@ -1,0 +1,295 @@
+// The device buttons of the main window against simulated cables and a
+// simulated device: programming, reading, stopping, the cable choice and
+// closing the window while a worker runs.
+#include "window_test_support.h"
+
+#include "app/tform2.h"
+#include "app/tftdi_dialog.h"
+#include "cards/card_base.h"
+#include "cards/config_image.h"
+#include "common/day_date.h"
+#include "common/virtual_clock.h"
+#include "link/exchange_outcome.h"
+#include "link/link_workers.h"
+#include "sim/sim_device.h"
+#include "sim/sim_ftdi_driver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <functional>
+
+namespace k8w::test {
+namespace {
+
+using sim::Fault;
+using sim::FaultKind;
+using sim::Phase;
+using Op = sim::SimFtdiDriver::Op;
+
+const QString kAttentionTitle = QStringLiteral("Внимание");
+
+class DeviceTest : public WindowTest {
+protected:
+    VirtualClock clock;
+    sim::SimDevice device;
+    sim::SimFtdiDriver cables{clock};
+
+    void SetUp() override {
+        table->cards[0] = usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад"));
+        table->cards[0].progId = 0x1111;
+        writeDatabase(*table);
+        cables.plug("FT4K8W01", &device);
+        hardware = {&cables, &clock};
+    }
+
+    // Lets the event loop run until the attempt's worker has ended.
+    bool waitForWorker() {
+        QElapsedTimer timer;
+        timer.start();
+        while (window().hasDeviceWorker() && timer.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return !window().hasDeviceWorker();
+    }
+    // Runs `action` once `w` is shown (a modal window blocks the test's click).
+    void whenShown(QWidget* w, std::function<void()> action) {
+        auto* poll = new QTimer(window_.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, w, action] {
+            if (!w->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            action();
+        });
+        poll->start(5);
+    }
+    QString lastText() const { return boxes.shown().isEmpty() ? QString() : boxes.last().text; }
+    Card cardOnDisk(int slot = 0) { return readDatabase()->cards[static_cast<std::size_t>(slot)]; }
+    QString viewText(const char* name) {
+        auto* e = window().readView().findChild<QLineEdit*>(QString::fromLatin1(name));
+        return e ? e->text() : QStringLiteral("<missing>");
+    }
+};
+
+TEST_F(DeviceTest, SuccessfulWriteRecordsTheResultAfterTheSuccessBox) {
+    open();
+    const double before = dayDateNow();
+    boxes.onShow = [this](const MessageRequest&) {
+        EXPECT_EQ(+cardOnDisk().progId, 0x1111) << "the file is rewritten after the box is closed";
+    };
+    click("ProgBtn");
+    EXPECT_EQ(find<QPushButton>("ProgBtn")->text(), QStringLiteral("Остановить"));
+    EXPECT_TRUE(find<QProgressBar>("Progress")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("SpeedButton1")->isEnabled());
+    ASSERT_TRUE(waitForWorker());
+    boxes.onShow = nullptr;
+
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.last().title, QStringLiteral("Операция завершена"));
+    EXPECT_EQ(boxes.last().text, link::kProgDoneText);
+    const std::vector<std::uint8_t> written = device.storedImage();
+    ASSERT_EQ(written.size(), kImageSize);
+    const std::uint16_t crc = static_cast<std::uint16_t>(written[583] | written[584] << 8);
+    const Card& card = window().cardTable().cards[0];
+    EXPECT_EQ(+card.progId, crc);
+    EXPECT_EQ(+card.prevProgId, 0x1111);
+    EXPECT_GE(card.progDate, before - 1e-6);
+    EXPECT_EQ(+cardOnDisk().progId, crc);
+    EXPECT_FALSE(cell(1, 5).isEmpty());
+    EXPECT_EQ(edit("ProgID1")->text(), ChecksumText(crc));
+    EXPECT_EQ(find<QPushButton>("ProgBtn")->text(), QStringLiteral("Программировать"));
+    EXPECT_FALSE(find<QProgressBar>("Progress")->isVisible());
+    EXPECT_TRUE(find<QPushButton>("ProgBtn")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("SpeedButton1")->isEnabled());
+    EXPECT_EQ(cables.openHandles(), 0);
+
+    // A second write moves the first result to the previous one.
+    click("ProgBtn");
+    ASSERT_TRUE(waitForWorker());
+    const std::vector<std::uint8_t> second = device.storedImage();
+    EXPECT_EQ(+cardOnDisk().prevProgId, crc);
+    EXPECT_EQ(+cardOnDisk().progId, static_cast<std::uint16_t>(second[583] | second[584] << 8));
+}
+
+TEST_F(DeviceTest, EachFailureIsReportedWithItsReasonAndChangesNoCard) {
+    struct Case {
+        const char* what;
+        std::function<void(sim::SimFtdiDriver&, sim::SimDevice&)> arrange;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"no cable", [](sim::SimFtdiDriver& c, sim::SimDevice&) { c.unplug("FT4K8W01"); }, QStringLiteral("Кабель FTDI не найден.")},
+        {"cable will not open", [](sim::SimFtdiDriver& c, sim::SimDevice&) { c.fail(Op::Open); },
+         QStringLiteral("Драйвер FTDI не отвечает.\nПроверьте наличие драйвера и перезапустите программу.")},
+        {"write fails", [](sim::SimFtdiDriver& c, sim::SimDevice&) { c.fail(Op::Write, 3); },
+         QStringLiteral("Ошибка при обращении к устройству FTDI.")},
+        {"device refuses", [](sim::SimFtdiDriver&, sim::SimDevice& d) { d.addFault({Phase::WriteRequest, FaultKind::Error}); },
+         QStringLiteral("УОО вернул ошибку при программировании")},
+    };
+    open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        cables.clearFailures();
+        device.clearFaults();
+        cables.unplug("FT4K8W01");
+        cables.plug("FT4K8W01", &device);
+        c.arrange(cables, device);
+        boxes.clear();
+        click("ProgBtn");
+        ASSERT_TRUE(waitForWorker());
+        ASSERT_EQ(boxes.shown().size(), 1);
+        EXPECT_EQ(boxes.last().title, kAttentionTitle);
+        EXPECT_EQ(lastText(), link::kProgFailedText + c.reason + QStringLiteral("\n\n"));
+        EXPECT_EQ(+cardOnDisk().progId, 0x1111);
+        EXPECT_EQ(find<QPushButton>("ProgBtn")->text(), QStringLiteral("Программировать"));
+    }
+}
+
+TEST_F(DeviceTest, StopDuringTheHandshakeShowsOnlyTheStopMessage) {
+    device.addFault({Phase::Handshake, FaultKind::Silence});
+    open();
+    click("ProgBtn");
+    click("ProgBtn");  // "Остановить"
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.last().title, QStringLiteral("Операция не завершена"));
+    EXPECT_EQ(lastText(), link::kProgStoppedText);
+    EXPECT_TRUE(boxes.last().systemModal);
+    // Until the stopped worker has let go of the cable and the log, no new
+    // attempt and no editing can start.
+    if (window().hasDeviceWorker()) {
+        EXPECT_FALSE(find<QPushButton>("ProgBtn")->isEnabled());
+        EXPECT_FALSE(find<QPushButton>("SpeedButton1")->isEnabled());
+        EXPECT_FALSE(find<QPushButton>("BitBtn1")->isEnabled());
+    }
+    ASSERT_TRUE(waitForWorker());
+    EXPECT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(find<QPushButton>("ProgBtn")->text(), QStringLiteral("Программировать"));
+    EXPECT_TRUE(find<QPushButton>("ProgBtn")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("SpeedButton1")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("BitBtn1")->isEnabled());
+    EXPECT_FALSE(find<QProgressBar>("Progress")->isVisible());
+    EXPECT_EQ(cables.openHandles(), 0);
+    EXPECT_EQ(device.imagesStored(), 0);
+}
+
+TEST_F(DeviceTest, CardsThatCannotBeProgrammedAreRefusedBeforeAnyWorker) {
+    table->cards[0].version = 1;
+    writeDatabase(*table);
+    open();
+    click("ProgBtn");
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(lastText(), link::kUnsupportedVersionText);
+    EXPECT_FALSE(window().hasDeviceWorker());
+
+    clickRow(2);  // an empty slot
+    click("ProgBtn");
+    EXPECT_EQ(lastText(), link::kEmptyCardText);
+    EXPECT_EQ(boxes.last().title, kAttentionTitle);
+
+    clickRow(1);
+    window().cardTable().cards[0].version = 0;
+    setCardSaveHook([](CardSaveStep step, qint64) { return step != CardSaveStep::Reserve; });  // disk full
+    click("ProgBtn");
+    setCardSaveHook({});
+    EXPECT_TRUE(lastText().startsWith(QStringLiteral("Результат программирования не может быть записан")));
+    EXPECT_FALSE(window().hasDeviceWorker());
+    EXPECT_FALSE(QFile::exists(QStringLiteral("ProgLog.log")));
+    EXPECT_EQ(cables.calls(Op::Open), 0);
+}
+
+TEST_F(DeviceTest, SuccessfulReadFillsTheViewAndKeepsStopUntilItCloses) {
+    Card shown = table->cards[0];
+    ConfigImage image{};
+    std::uint16_t crc = 0;
+    ASSERT_EQ(BuildConfigImageAt(shown, QDateTime(QDate(2026, 12, 6), QTime(14, 3, 27)), 1, 2, image, crc), 585);
+    device.setStoredImage({image.begin(), image.end()});
+    device.setSettings({false, {2, 1, 7}});
+    open();
+    QString captionWhileOpen;
+    whenShown(&window().readView(), [&] {
+        captionWhileOpen = find<QPushButton>("SpeedButton1")->text();
+        window().readView().accept();
+    });
+    click("SpeedButton1");
+    ASSERT_TRUE(waitForWorker());
+    EXPECT_TRUE(boxes.shown().isEmpty()) << lastText().toStdString();
+    EXPECT_EQ(captionWhileOpen, QStringLiteral("Остановить"));
+    EXPECT_EQ(viewText("NCardEdit"), QStringLiteral("12"));
+    EXPECT_EQ(viewText("CodeUoo"), QStringLiteral("32001"));
+    EXPECT_EQ(viewText("versionEdit"), QStringLiteral("2.1.7"));
+    EXPECT_EQ(viewText("ProgID1"), ChecksumText(crc));
+    EXPECT_EQ(find<QPushButton>("SpeedButton1")->text(), QStringLiteral("Считать"));
+    EXPECT_TRUE(find<QPushButton>("ProgBtn")->isEnabled());
+    EXPECT_FALSE(window().isEditMode());
+}
+
+TEST_F(DeviceTest, ReadOfABadImageOrWithoutVersionIsHandled) {
+    std::vector<std::uint8_t> image(kImageSize, 0x21);  // its checksum does not hold
+    device.setStoredImage(image);
+    open();
+    click("SpeedButton1");
+    ASSERT_TRUE(waitForWorker());
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(lastText(), link::kReadFailedText + link::kBadImageText + QStringLiteral("\n\n"));
+    EXPECT_FALSE(window().readView().isVisible());
+
+    const std::uint16_t crc = ImageCrc16(image.data(), kImageCrcOffset);
+    image[583] = static_cast<std::uint8_t>(crc);
+    image[584] = static_cast<std::uint8_t>(crc >> 8);
+    device.setStoredImage(image);
+    device.addFault({Phase::Version, FaultKind::Silence});
+    whenShown(&window().readView(), [&] { window().readView().accept(); });
+    click("SpeedButton1");
+    ASSERT_TRUE(waitForWorker());
+    EXPECT_EQ(viewText("versionEdit"), QStringLiteral("Н/Д"));
+}
+
+TEST_F(DeviceTest, SeveralCablesAreChosenOnceInTheDialog) {
+    sim::SimDevice second;
+    cables.plug("FT4K8W02", &second);
+    open();
+    QStringList listed;
+    whenShown(&window().cableDialog(), [&] {
+        auto* combo = window().cableDialog().findChild<QComboBox*>(QStringLiteral("devCombo"));
+        for (int i = 0; i < combo->count(); ++i) listed << combo->itemText(i);
+        EXPECT_EQ(combo->currentIndex(), 0);
+        combo->setCurrentIndex(1);
+        QTest::mouseClick(window().cableDialog().findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+    });
+    click("ProgBtn");
+    ASSERT_TRUE(waitForWorker());
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("FT4K8W01"), QStringLiteral("FT4K8W02")}));
+    EXPECT_EQ(window().cableSerial(), QStringLiteral("FT4K8W02"));
+    EXPECT_EQ(second.imagesStored(), 1);
+    EXPECT_EQ(device.imagesStored(), 0);
+
+    // The choice stands; once its cable is gone every attempt fails to open.
+    cables.plug("FT4K8W03", nullptr);
+    cables.unplug("FT4K8W02");
+    boxes.clear();
+    click("SpeedButton1");
+    ASSERT_TRUE(waitForWorker());
+    EXPECT_FALSE(window().cableDialog().isVisible());
+    EXPECT_EQ(lastText(), link::kReadFailedText +
+                              QStringLiteral("Драйвер FTDI не отвечает.\nПроверьте наличие драйвера и перезапустите "
+                                             "программу.\n\n"));
+}
+
+TEST_F(DeviceTest, ClosingWhileAWorkerRunsEndsItWithoutAMessage) {
+    device.addFault({Phase::Handshake, FaultKind::Silence});
+    open();
+    click("ProgBtn");
+    ASSERT_TRUE(window().hasDeviceWorker());
+    window_->close();
+    window_.reset();  // FormDestroy: stop, wait, never run the completion step
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_EQ(cables.openHandles(), 0);
+    EXPECT_TRUE(link::WaitForLinkWorkers(0));
+}
+
+} // namespace
+} // namespace k8w::test
