@@ -8,6 +8,7 @@
 #include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/day_date.h"
+#include "link/exchange_outcome.h"
 #include "link/ftdi_controller.h"
 #include "link/qt_serial_driver.h"
 
@@ -29,24 +30,8 @@ const QString kPort = QStringLiteral("--port");
 const QString kCable = QStringLiteral("--cable");
 const QString kOut = QStringLiteral("--out");
 
-const QString kProgFailed = QStringLiteral("Программирование НЕ проведено!\n\nПричина:\n");
-const QString kReadFailed = QStringLiteral("СЧИТЫВАНИЕ НЕ ПРОИЗВЕДЕНО\n\nПричина:\n");
-const QString kNoCable = QStringLiteral("Кабель FTDI не найден.");
-const QString kDriverSilent =
-    QStringLiteral("Драйвер FTDI не отвечает.\nПроверьте наличие драйвера и перезапустите программу.");
-const QString kCableError = QStringLiteral("Ошибка при обращении к устройству FTDI.");
-const QString kProgDeviceError = QStringLiteral("УОО вернул ошибку при программировании");
-const QString kReadDeviceError = QStringLiteral("УОО вернул ошибку при считывании");
-const QString kBadData = QStringLiteral("Получены неверные данные от УОО.");
-const QString kEmptyCard =
-    QStringLiteral("Текущая запись НЕ СОДЕРЖИТ ДАННЫХ!\nВыберите запись с данными или создайте новую");
-const QString kProgStopped = QStringLiteral(
-    "Программирование ОСТАНОВЛЕНО! УОО R2 остался не запрограммированным.\n\nПроверьте, что перемычка "
-    "программирования установлена,а 1-й вывод кабеля FTDI соответствует 1-му контакту на плате УОО R2. "
-    "Передерните питание УОО и повторите попытку программирования.");
-const QString kReadStopped = QStringLiteral("Считывание ОСТАНОВЛЕНО!");
-
-QString openFailureText(int opened) { return opened == link::kOpenNoCable ? kNoCable : kDriverSilent; }
+using link::kProgFailedText;
+using link::kReadFailedText;
 
 // SIGINT only raises a lock-free flag; a watcher thread turns it into Stop,
 // as the "Остановить" button does.
@@ -123,7 +108,7 @@ int runProgram(const QStringList& args) {
     const QString dbName = options.value(kDb, kCardFileName);
     const auto table = loadDatabase(dbName);
     if (!table) return kExitBadInput;
-    const int slot = cardSlotOfRow(options, *table, kEmptyCard);
+    const int slot = cardSlotOfRow(options, *table, link::kEmptyCardText);
     if (slot < 0) return kExitBadInput;
 
     ConfigImage image{};
@@ -144,7 +129,7 @@ int runProgram(const QStringList& args) {
         InterruptWatch watch(link);
         const int opened = link.Open(image.data(), static_cast<int>(image.size()));
         if (opened != link::kOpenOk) {
-            printError(kProgFailed + openFailureText(opened));
+            printError(kProgFailedText + link::OpenFailureReason(opened));
             return kExitFailed;
         }
         result = link.Start();
@@ -161,9 +146,7 @@ int runProgram(const QStringList& args) {
             [&](CardTable& fresh) {
                 Card& card = fresh.cards[slot];
                 if (!isCardInUse(card)) return QStringLiteral("the card in row %1 was deleted meanwhile").arg(slot + 1);
-                card.progDate = programmedAt;
-                card.prevProgId = card.progId;
-                card.progId = crc;
+                link::RecordProgramming(card, crc, programmedAt);
                 return QString();
             },
             kLockWaitMs);
@@ -172,13 +155,10 @@ int runProgram(const QStringList& args) {
         return kExitNotRecorded;
     }
     case link::kLinkStopped:
-        printError(kProgStopped);
+        printError(link::kProgStoppedText);
         return stoppedBySignal ? kExitInterrupted : kExitFailed;
-    case link::kLinkDeviceFailure:
-        printError(kProgFailed + kProgDeviceError);
-        return kExitFailed;
     default:
-        printError(kProgFailed + kCableError);
+        printError(kProgFailedText + link::StartFailureReason(link::Exchange::Write, result));
         return kExitFailed;
     }
 }
@@ -200,7 +180,7 @@ int runRead(const QStringList& args) {
         InterruptWatch watch(link);
         const int opened = link.Open(nullptr, 0);
         if (opened != link::kOpenOk) {
-            printError(kReadFailed + openFailureText(opened));
+            printError(kReadFailedText + link::OpenFailureReason(opened));
             return kExitFailed;
         }
         result = link.Start();
@@ -210,20 +190,16 @@ int runRead(const QStringList& args) {
     case link::kLinkDone:
         break;
     case link::kLinkStopped:
-        printError(kReadStopped);
+        printError(link::kReadStoppedText);
         return stoppedBySignal ? kExitInterrupted : kExitFailed;
-    case link::kLinkDeviceFailure:
-        printError(kReadFailed + kReadDeviceError);
-        return kExitFailed;
     default:
-        printError(kReadFailed + kCableError);
+        printError(kReadFailedText + link::StartFailureReason(link::Exchange::Read, result));
         return kExitFailed;
     }
 
     const int length = link.DataLength();
-    if (ImageCrc16(link.Data(), static_cast<std::size_t>(length)) != 0 ||
-        length != static_cast<int>(kImageSize)) {
-        printError(kReadFailed + kBadData);
+    if (!link::IsValidReadImage(link.Data(), length)) {
+        printError(kReadFailedText + link::kBadImageText);
         return kExitFailed;
     }
     const std::uint8_t* image = link.Data();
