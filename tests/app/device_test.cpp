@@ -293,3 +293,22 @@ TEST_F(DeviceTest, ClosingWhileAWorkerRunsEndsItWithoutAMessage) {
 
 } // namespace
 } // namespace k8w::test
+
+namespace k8w::test {
+namespace {
+
+TEST(CableDialogPicture, ShowsTheWholeQuestionAndTheSerials) {
+    TftdiDialog dialog;
+    dialog.setSerials({QStringLiteral("FT4K8W01"), QStringLiteral("FT4K8W02")});
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Выбор FTDI"));
+    EXPECT_EQ(dialog.size(), QSize(250, 153));
+    auto* label = dialog.findChild<QLabel*>(QStringLiteral("Label1"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_LE(label->heightForWidth(label->width()), label->height()) << "the question is cut off";
+    EXPECT_EQ(dialog.chosenSerial(), QStringLiteral("FT4K8W01"));
+    dialog.grab().save(QStringLiteral(K8W_PICTURE_DIR "/cable_dialog.png"));
+}
+
+} // namespace
+} // namespace k8w::test
