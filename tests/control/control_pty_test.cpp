@@ -3,8 +3,7 @@
 // destruction in every place the link can wait.
 #include "control/ftdi_vexlar_ctrl.h"
 #include "link/qt_serial_driver.h"
-#include "sim/pty_device_server.h"
-#include "sim/sim_device.h"
+#include "served_device.h"
 
 #include <gtest/gtest.h>
 
@@ -32,35 +31,6 @@ bool waitUntil(const std::function<bool()>& done) {
     }
     return true;
 }
-
-// A simulated device behind a terminal, served on a thread of its own, and
-// the serial port backend that sees the terminal as its one cable.
-class ServedDevice {
-public:
-    ServedDevice() {
-        ok_ = server_.open();
-        if (ok_) serving_ = std::thread([this] { server_.serve(stop_); });
-    }
-    ~ServedDevice() {
-        stop_ = true;
-        if (serving_.joinable()) serving_.join();
-    }
-    bool ok() const { return ok_; }
-    sim::SimDevice& device() { return device_; }
-    QString path() const { return QString::fromStdString(server_.slavePath()); }
-    int commandsReceived() const {
-        int n = 0;
-        for (const std::string& what : device_.received()) n += what.rfind("51 ", 0) == 0 ? 1 : 0;
-        return n;
-    }
-
-private:
-    sim::SimDevice device_;
-    sim::PtyDeviceServer server_{device_};
-    bool ok_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread serving_;
-};
 
 TEST(ControlPty, TheWindowsExchangeThroughATerminal) {
     ServedDevice served;

@@ -24,5 +24,8 @@ int runKeys(const QStringList& args);
 int runKeyAdd(const QStringList& args);
 int runKeyRead(const QStringList& args);
 int runKeyDel(const QStringList& args);
+int runStatus(const QStringList& args);
+int runSet(const QStringList& args);
+int runWatch(const QStringList& args);
 
 } // namespace k8w::cli

@@ -18,6 +18,7 @@ const char* kUsage =
     "  read [--port PATH | --cable SERIAL] [--out FILE]\n"
     "                                          read a device's image back\n"
     "  sim [--ready-next] [--version A.B.C] [--image FILE]\n"
+    "      [--loops A,B,C,D,E] [--no-power] [--case-open] [--key HEX16]\n"
     "                                          serve a simulated device on a pseudo-terminal\n"
     "  keys --row N [--db FILE]                list the keys of a card's partitions 1-3\n"
     "  key-add --row N --partition P --subscriber S --code HEX12 [--slot K] [--db FILE]\n"
@@ -26,6 +27,13 @@ const char* kUsage =
     "                                          store a key read on the first 1-Wire reader\n"
     "  key-del --row N --partition P --slot K [--db FILE]\n"
     "                                          empty a key slot\n"
+    "  status [--port PATH | --cable SERIAL] [--wait S]\n"
+    "                                          greet a live device, print its inputs and outputs\n"
+    "  set NAME=on|off ... [sim=1|2] [--port PATH | --cable SERIAL] [--wait S]\n"
+    "                                          switch relay1 relay2 buzzer guard-led ktc-led red-led\n"
+    "                                          green-led or the SIM, then print the status\n"
+    "  watch [--port PATH | --cable SERIAL]    the control window's exchange log and every change\n"
+    "                                          of the device's inputs and outputs, until Ctrl-C\n"
     "exit status: 0 done, 1 failed, 2 bad input or refused (nothing sent, nothing written),\n"
     "  3 verify mismatch, 4 device programmed but its result not recorded, 130 stopped (Ctrl-C)\n";
 
@@ -44,6 +52,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("key-add"), k8w::cli::runKeyAdd},
         {QStringLiteral("key-read"), k8w::cli::runKeyRead},
         {QStringLiteral("key-del"), k8w::cli::runKeyDel},
+        {QStringLiteral("status"), k8w::cli::runStatus},
+        {QStringLiteral("set"), k8w::cli::runSet},
+        {QStringLiteral("watch"), k8w::cli::runWatch},
     };
     QStringList args = app.arguments().mid(1);
     const auto command = args.isEmpty() ? commands.end() : commands.find(args.front());

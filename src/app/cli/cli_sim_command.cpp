@@ -1,5 +1,5 @@
 // k8w-cli sim: a simulated K8W device behind a pseudo-terminal, for trying
-// the programming link without hardware.
+// the programming link and the control link without hardware.
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_options.h"
 
@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 
@@ -32,13 +33,39 @@ bool parseVersion(const QString& text, std::array<std::uint8_t, 3>& version) {
     return true;
 }
 
+// "--loops A,B,C,D,E": the five loop readings in ohms, 0-65535 each.
+bool parseLoops(const QString& text, std::array<std::uint16_t, 5>& loops) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != static_cast<qsizetype>(loops.size())) return false;
+    for (std::size_t i = 0; i < loops.size(); ++i) {
+        bool ok = false;
+        const uint ohms = parts[static_cast<qsizetype>(i)].toUInt(&ok);
+        if (!ok || ohms > 65535) return false;
+        loops[i] = static_cast<std::uint16_t>(ohms);
+    }
+    return true;
+}
+
+// "--key HEX16": the eight bytes of a key code the device reports.
+bool parseKey(const QString& text, sim::DeviceKeyCode& key) {
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    if (text.size() != 16 || bytes.size() != 8 || bytes.toHex().compare(text.toLatin1(), Qt::CaseInsensitive) != 0)
+        return false;
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+    return true;
+}
+
 } // namespace
 
 int runSim(const QStringList& args) {
     const QString kVersion = QStringLiteral("--version");
     const QString kImage = QStringLiteral("--image");
     const QString kReadyNext = QStringLiteral("--ready-next");
-    const Options options(args, {kVersion, kImage}, {kReadyNext});
+    const QString kLoops = QStringLiteral("--loops");
+    const QString kKey = QStringLiteral("--key");
+    const QString kNoPower = QStringLiteral("--no-power");
+    const QString kCaseOpen = QStringLiteral("--case-open");
+    const Options options(args, {kVersion, kImage, kLoops, kKey}, {kReadyNext, kNoPower, kCaseOpen});
     if (!options.ok()) {
         printError(options.error());
         return kExitBadInput;
@@ -49,7 +76,22 @@ int runSim(const QStringList& args) {
         printError(QStringLiteral("--version takes A.B.C, each 0-255"));
         return kExitBadInput;
     }
+    // What the device's inputs show in the control protocol.
+    sim::ControlInputs inputs;
+    inputs.power = !options.has(kNoPower);
+    inputs.cover = !options.has(kCaseOpen);
+    if (options.has(kLoops) && !parseLoops(options.value(kLoops), inputs.loops)) {
+        printError(QStringLiteral("--loops takes five readings in ohms, 0-65535, separated by commas"));
+        return kExitBadInput;
+    }
+    sim::DeviceKeyCode key{};
+    if (options.has(kKey) && !parseKey(options.value(kKey), key)) {
+        printError(QStringLiteral("--key takes eight bytes as 16 hexadecimal digits"));
+        return kExitBadInput;
+    }
     sim::SimDevice device(settings);
+    device.setInputs(inputs);
+    if (options.has(kKey)) device.presentKey(key);
 
     // With --image the device starts with the file's content (when the file
     // exists) and keeps every image written to it there.
