@@ -69,6 +69,7 @@ void PtyDeviceServer::deliver() {
                 break;  // nobody on the other side: the reply is lost on the line
             }
         }
+        if (delivered_ && done > 0) delivered_(done);
     }
 }
 

@@ -2,6 +2,8 @@
 #include "common/clock.h"
 
 #include <atomic>
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace k8w::sim {
@@ -26,6 +28,10 @@ public:
     // Serves until `stop` is set (checked at least every 20 ms).
     void serve(const std::atomic<bool>& stop);
 
+    // Called on the serving thread each time replies have gone out to the
+    // terminal, with their size. Set before serving.
+    void setDeliveryListener(std::function<void(std::size_t bytes)> listener) { delivered_ = std::move(listener); }
+
 private:
     void deliver();
 
@@ -33,6 +39,7 @@ private:
     Clock& clock_;
     int master_ = -1;
     std::string slavePath_;
+    std::function<void(std::size_t)> delivered_;
 };
 
 } // namespace k8w::sim
