@@ -1,4 +1,5 @@
 #include "cli/cli_process.h"
+#include "link/cli_card_fixture.h"
 
 #include "cards/card_file.h"
 #include "cards/card_table.h"
@@ -51,24 +52,8 @@ private:
     QString path_;
 };
 
-class CliLink : public ::testing::Test {
+class CliLink : public CliCardTest {
 protected:
-    TempWorkdir dir;
-    std::unique_ptr<CardTable> table = CardTable::create();
-
-    void SetUp() override {
-        Card& card = table->cards[0];
-        card.codeUoo = 123456;
-        setFieldText(card.cardNumber, QStringLiteral("12"));
-        card.changeDate = 46000.5;
-        card.progId = 0x1111;
-        ASSERT_TRUE(SaveCardTable(*table, kCardFileName));
-    }
-    Card savedCard(int slot = 0) {
-        auto loaded = CardTable::create();
-        EXPECT_TRUE(LoadCardTable(*loaded, kCardFileName));
-        return loaded->cards[slot];
-    }
     // Sends SIGINT once the exchange has begun (the log shows a handshake).
     CliRun interrupted(const QStringList& args) {
         QProcess process;

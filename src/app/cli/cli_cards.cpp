@@ -14,27 +14,6 @@ namespace {
 
 const QString kDb = QStringLiteral("--db");
 
-// One card, one line of six fields: a text's own tabs, line breaks and other
-// control characters are written as escapes, and so is the backslash.
-QString fieldForLine(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        default:
-            if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
-                out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 int runCards(const QStringList& args) {

@@ -19,6 +19,7 @@ int runCards(const QStringList& args);
 int runImage(const QStringList& args);
 int runProgram(const QStringList& args);
 int runRead(const QStringList& args);
+int runDiff(const QStringList& args);
 int runSim(const QStringList& args);
 int runKeys(const QStringList& args);
 int runKeyAdd(const QStringList& args);

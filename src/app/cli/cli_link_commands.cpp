@@ -1,6 +1,7 @@
 // k8w-cli program and read: one write or read attempt, as the programming
 // and reading workers make it, from the command line.
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_image_compare.h"
 #include "app/cli/cli_options.h"
 
 #include "cards/card_base.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -29,6 +31,7 @@ const QString kRow = QStringLiteral("--row");
 const QString kPort = QStringLiteral("--port");
 const QString kCable = QStringLiteral("--cable");
 const QString kOut = QStringLiteral("--out");
+const QString kVerify = QStringLiteral("--verify");
 
 using link::kProgFailedText;
 using link::kReadFailedText;
@@ -95,10 +98,75 @@ bool chooseCable(const Options& options, Cable& cable) {
     return true;
 }
 
+// One read exchange: the device's intact image and version, or the exit
+// status of a read that failed or was stopped (its reason printed).
+struct DeviceRead {
+    int status = kExitFailed;
+    ConfigImage image{};
+    QString version;
+};
+
+DeviceRead readDevice(const Cable& cable) {
+    DeviceRead read;
+    link::FTDI_ReadCtrl link(*cable.driver);
+    link.SetCableSerial(cable.serial);
+    int result = link::kLinkCableFailure;
+    bool stoppedBySignal = false;
+    {
+        InterruptWatch watch(link);
+        const int opened = link.Open(nullptr, 0);
+        if (opened != link::kOpenOk) {
+            printError(kReadFailedText + link::OpenFailureReason(opened));
+            return read;
+        }
+        result = link.Start();
+        stoppedBySignal = watch.interruptedNow();
+    }
+    switch (result) {
+    case link::kLinkDone:
+        break;
+    case link::kLinkStopped:
+        printError(link::kReadStoppedText);
+        read.status = stoppedBySignal ? kExitInterrupted : kExitFailed;
+        return read;
+    default:
+        printError(kReadFailedText + link::StartFailureReason(link::Exchange::Read, result));
+        return read;
+    }
+
+    if (!link::IsValidReadImage(link.Data(), link.DataLength())) {
+        printError(kReadFailedText + link::kBadImageText);
+        return read;
+    }
+    std::copy_n(link.Data(), kImageSize, read.image.begin());
+    read.version = link.VersionText();
+    read.status = kExitOk;
+    return read;
+}
+
+// After a write: reads the device back on the same cable and compares what
+// it holds with the image written. Prints "verified", or what differs.
+int verifyWritten(const Cable& cable, const ConfigImage& written) {
+    const DeviceRead read = readDevice(cable);
+    if (read.status == kExitInterrupted) return kExitInterrupted;
+    if (read.status != kExitOk) {
+        printError(QStringLiteral("not verified: the device could not be read back"));
+        return kExitVerifyMismatch;
+    }
+    const QStringList differences = ImageDifferences(written.data(), read.image.data(), CompareScope::EveryByte);
+    if (differences.isEmpty()) {
+        printLine(QStringLiteral("verified"));
+        return kExitOk;
+    }
+    for (const QString& difference : differences) printLine(difference);
+    printError(QStringLiteral("not verified: the device holds other data than was written"));
+    return kExitVerifyMismatch;
+}
+
 } // namespace
 
 int runProgram(const QStringList& args) {
-    const Options options(args, {kDb, kRow, kPort, kCable}, {});
+    const Options options(args, {kDb, kRow, kPort, kCable}, {kVerify});
     if (!options.ok()) {
         printError(options.error());
         return kExitBadInput;
@@ -121,11 +189,12 @@ int runProgram(const QStringList& args) {
     }
     if (!databaseReadyForWriting(dbName)) return kExitBadInput;
 
-    link::FTDI_Controller link(*cable.driver);
-    link.SetCableSerial(cable.serial);
     int result = link::kLinkCableFailure;
     bool stoppedBySignal = false;
     {
+        // The cable is closed again at the end of this block, before a read-back.
+        link::FTDI_Controller link(*cable.driver);
+        link.SetCableSerial(cable.serial);
         InterruptWatch watch(link);
         const int opened = link.Open(image.data(), static_cast<int>(image.size()));
         if (opened != link::kOpenOk) {
@@ -150,9 +219,17 @@ int runProgram(const QStringList& args) {
                 return QString();
             },
             kLockWaitMs);
-        if (recorded.status == CardUpdateStatus::Saved) return kExitOk;
-        printError(QStringLiteral("the device is programmed, but its result is not recorded: ") + recorded.reason);
-        return kExitNotRecorded;
+        int status = kExitOk;
+        if (recorded.status != CardUpdateStatus::Saved) {
+            printError(QStringLiteral("the device is programmed, but its result is not recorded: ") + recorded.reason);
+            status = kExitNotRecorded;
+        }
+        // The write did succeed, so its result is recorded whatever the read-back finds.
+        if (options.has(kVerify)) {
+            const int verified = verifyWritten(cable, image);
+            if (status == kExitOk) status = verified;
+        }
+        return status;
     }
     case link::kLinkStopped:
         printError(link::kProgStoppedText);
@@ -172,37 +249,10 @@ int runRead(const QStringList& args) {
     Cable cable;
     if (!chooseCable(options, cable)) return kExitBadInput;
 
-    link::FTDI_ReadCtrl link(*cable.driver);
-    link.SetCableSerial(cable.serial);
-    int result = link::kLinkCableFailure;
-    bool stoppedBySignal = false;
-    {
-        InterruptWatch watch(link);
-        const int opened = link.Open(nullptr, 0);
-        if (opened != link::kOpenOk) {
-            printError(kReadFailedText + link::OpenFailureReason(opened));
-            return kExitFailed;
-        }
-        result = link.Start();
-        stoppedBySignal = watch.interruptedNow();
-    }
-    switch (result) {
-    case link::kLinkDone:
-        break;
-    case link::kLinkStopped:
-        printError(link::kReadStoppedText);
-        return stoppedBySignal ? kExitInterrupted : kExitFailed;
-    default:
-        printError(kReadFailedText + link::StartFailureReason(link::Exchange::Read, result));
-        return kExitFailed;
-    }
-
-    const int length = link.DataLength();
-    if (!link::IsValidReadImage(link.Data(), length)) {
-        printError(kReadFailedText + link::kBadImageText);
-        return kExitFailed;
-    }
-    const std::uint8_t* image = link.Data();
+    const DeviceRead read = readDevice(cable);
+    if (read.status != kExitOk) return read.status;
+    const std::uint8_t* image = read.image.data();
+    const qint64 length = static_cast<qint64>(read.image.size());
     if (options.has(kOut)) {
         QSaveFile file(options.value(kOut));
         if (!file.open(QIODevice::WriteOnly) ||
@@ -211,7 +261,7 @@ int runRead(const QStringList& args) {
             return kExitBadInput;
         }
     }
-    printLine(link.VersionText());
+    printLine(read.version);
     printLine(ChecksumText(static_cast<std::uint16_t>(image[kImageCrcOffset] | image[kImageCrcOffset + 1] << 8)));
     return kExitOk;
 }

@@ -13,10 +13,12 @@ const char* kUsage =
     "usage: k8w-cli COMMAND [options]\n"
     "  cards [--db FILE]                       list the cards in use\n"
     "  image --row N [--db FILE] [--out FILE]  build the device image of a card\n"
-    "  program --row N [--db FILE] [--port PATH | --cable SERIAL]\n"
-    "                                          write a card into a device\n"
+    "  program --row N [--db FILE] [--port PATH | --cable SERIAL] [--verify]\n"
+    "                                          write a card into a device (and read it back)\n"
     "  read [--port PATH | --cable SERIAL] [--out FILE]\n"
     "                                          read a device's image back\n"
+    "  diff --row N --image FILE [--db FILE]   compare a card with a device image field by field;\n"
+    "                                          exit 1 when they differ\n"
     "  sim [--ready-next] [--version A.B.C] [--image FILE]\n"
     "      [--loops A,B,C,D,E] [--no-power] [--case-open] [--key HEX16]\n"
     "                                          serve a simulated device on a pseudo-terminal\n"
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("image"), k8w::cli::runImage},
         {QStringLiteral("program"), k8w::cli::runProgram},
         {QStringLiteral("read"), k8w::cli::runRead},
+        {QStringLiteral("diff"), k8w::cli::runDiff},
         {QStringLiteral("sim"), k8w::cli::runSim},
         {QStringLiteral("keys"), k8w::cli::runKeys},
         {QStringLiteral("key-add"), k8w::cli::runKeyAdd},

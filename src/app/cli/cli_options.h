@@ -32,6 +32,9 @@ private:
 void printError(const QString& text);
 // Prints to stdout as UTF-8, with a line end.
 void printLine(const QString& text);
+// A text as one field of a tab-separated line: its own tabs, line breaks and
+// other control characters are written as escapes, and so is the backslash.
+QString fieldForLine(const QString& text);
 
 // Loads the database read-only; on failure prints why and returns null.
 std::unique_ptr<CardTable> loadDatabase(const QString& fileName);
