@@ -18,7 +18,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -66,12 +65,7 @@ public:
             std::lock_guard lock(mutex_);
             arrivals_.push_back(Clock::now());
         });
-        ok_ = server_.open();
-        if (ok_) serving_ = std::thread([this] { server_.serve(stop_); });
-    }
-    ~TimedDevice() {
-        stop_ = true;
-        if (serving_.joinable()) serving_.join();
+        ok_ = server_.serveInBackground();
     }
     bool ok() const { return ok_; }
     QString path() const { return QString::fromStdString(server_.slavePath()); }
@@ -84,13 +78,11 @@ public:
     }
 
 private:
-    sim::SimDevice device_;
-    sim::PtyDeviceServer server_{device_};
-    bool ok_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread serving_;
     std::mutex mutex_;
     std::deque<Clock::time_point> arrivals_;
+    sim::SimDevice device_;
+    sim::PtyDeviceServer server_{device_};  // last: its thread stops first
+    bool ok_ = false;
 };
 
 void BM_StatusPollsOnceASecond(benchmark::State& state) {

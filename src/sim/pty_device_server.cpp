@@ -16,7 +16,15 @@ namespace k8w::sim {
 PtyDeviceServer::PtyDeviceServer(SimDevice& device, Clock& clock) : device_(device), clock_(clock) {}
 
 PtyDeviceServer::~PtyDeviceServer() {
+    stopBackground_ = true;
+    if (background_.joinable()) background_.join();
     if (master_ >= 0) ::close(master_);
+}
+
+bool PtyDeviceServer::serveInBackground(std::string* error) {
+    if (!open(error)) return false;
+    background_ = std::thread([this] { serve(stopBackground_); });
+    return true;
 }
 
 bool PtyDeviceServer::open(std::string* error) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace k8w::sim {
 
@@ -27,6 +28,9 @@ public:
 
     // Serves until `stop` is set (checked at least every 20 ms).
     void serve(const std::atomic<bool>& stop);
+    // Creates the terminal and serves it on a thread of its own until the
+    // server is destroyed. False with `error` set when it cannot be created.
+    bool serveInBackground(std::string* error = nullptr);
 
     // Called on the serving thread each time replies have gone out to the
     // terminal, with their size. Set before serving.
@@ -40,6 +44,8 @@ private:
     int master_ = -1;
     std::string slavePath_;
     std::function<void(std::size_t)> delivered_;
+    std::atomic<bool> stopBackground_{false};
+    std::thread background_;
 };
 
 } // namespace k8w::sim

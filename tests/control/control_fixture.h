@@ -48,6 +48,13 @@ inline Bytes statusPayload(std::uint8_t outputs, std::uint8_t flags, const std::
     return payload;
 }
 
+// The device answers the next status poll with `packets` instead, all at once.
+inline void answerNextPollWith(sim::SimDevice& device, std::initializer_list<Bytes> packets) {
+    Bytes all;
+    for (const Bytes& p : packets) all.insert(all.end(), p.begin(), p.end());
+    device.addFault({sim::Phase::CtrlStatus, sim::FaultKind::Replace, -1, all, 0, 1});
+}
+
 // A control link on a simulated cable and device, in virtual time that only
 // the test moves. The link is made in SetUp, so its thread already idles.
 class ControlLinkTest : public ::testing::Test {

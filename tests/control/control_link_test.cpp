@@ -122,11 +122,8 @@ TEST_F(ControlLinkTest, AReplyWithAWrongCheckByteIsDroppedAndTheCommandResentAft
 TEST_F(ControlLinkTest, AStatusReplyWhileSetOutputsWaitsOverwritesTheMaskWithTheDevicesBits) {
     // The device answers the poll twice; the second status comes while the
     // set-outputs command queued behind the poll awaits its answer.
-    const Bytes first = sim::controlReply(0x0C, statusPayload(0x00, 0x03, kDefaultLoops));
-    const Bytes second = sim::controlReply(0x0C, statusPayload(0x44, 0x03, kDefaultLoops));
-    Bytes both = first;
-    both.insert(both.end(), second.begin(), second.end());
-    device.addFault({Phase::CtrlStatus, FaultKind::Replace, -1, both, 0, 1});
+    answerNextPollWith(device, {sim::controlReply(0x0C, statusPayload(0x00, 0x03, kDefaultLoops)),
+                                sim::controlReply(0x0C, statusPayload(0x44, 0x03, kDefaultLoops))});
     device.addFault({Phase::CtrlOutputs, FaultKind::Delay, -1, {}, 100, 1});
     show();
     link->PollStatus();
@@ -167,10 +164,7 @@ TEST_F(ControlLinkTest, ADeviceErrorReplyFourIsShownAndEmptiesBothQueues) {
 TEST_F(ControlLinkTest, APacketOfCodeD2IsReadWholeAndDropped) {
     // Byte 3 gives the rest: 0xD2 packets are 4 + 6 bytes here, then a status.
     const Bytes d2{0xAE, 0xD2, 0x00, 0x04, 0x0C, 0x0C, 0x0C, 0x0C, 0x11, 0x22};
-    const Bytes status = sim::controlReply(0x0C, statusPayload(0x00, 0x03, {1, 2, 3, 4, 5}));
-    Bytes both = d2;
-    both.insert(both.end(), status.begin(), status.end());
-    device.addFault({Phase::CtrlStatus, FaultKind::Replace, -1, both, 0, 1});
+    answerNextPollWith(device, {d2, sim::controlReply(0x0C, statusPayload(0x00, 0x03, {1, 2, 3, 4, 5}))});
     show();
     link->PollStatus();
     ASSERT_TRUE(clock.run(1000));

@@ -191,9 +191,7 @@ TEST_F(ControlWindowTest, PollsOnlyWhileRunningAndNothingIsPending) {
 TEST_F(ControlWindowTest, EachStatusReplyWithAWaitingKeyAsksForTheKeyOnce) {
     // Two status replies come for one poll, both saying a key waits.
     const Bytes status = sim::controlReply(0x0C, statusPayload(0x00, 0x83, {1, 2, 3, 4, 5}));
-    Bytes twice = status;
-    twice.insert(twice.end(), status.begin(), status.end());
-    device.addFault({Phase::CtrlStatus, FaultKind::Replace, -1, twice, 0, 1});
+    answerNextPollWith(device, {status, status});
     device.presentKey({0x01, 0xA2, 0x03, 0x04, 0x05, 0x06, 0x07, 0x7F});
     show();
     poll();
@@ -211,9 +209,7 @@ TEST_F(ControlWindowTest, OutputButtonsSendTheWholeMaskAndFollowTheDeviceOnlyWhe
     // The poll is answered twice; the second status, with the device's bits
     // 0x44, comes while the click's set-outputs command waits.
     const Bytes status = sim::controlReply(0x0C, statusPayload(0x44, 0x03, {1, 2, 3, 4, 5}));
-    Bytes twice = status;
-    twice.insert(twice.end(), status.begin(), status.end());
-    device.addFault({Phase::CtrlStatus, FaultKind::Replace, -1, twice, 0, 1});
+    answerNextPollWith(device, {status, status});
     device.addFault({Phase::CtrlOutputs, FaultKind::Delay, -1, {}, 50, 1});
     show();
     form->Timer2Timer();
@@ -225,8 +221,7 @@ TEST_F(ControlWindowTest, OutputButtonsSendTheWholeMaskAndFollowTheDeviceOnlyWhe
 
     run(100);
     EXPECT_EQ(logTexts().back(), QStringLiteral("Установлено значение выходов: 44 "));
-    device.addFault({Phase::CtrlStatus, FaultKind::Replace, -1,
-                     sim::controlReply(0x0C, statusPayload(0x24, 0x03, {1, 2, 3, 4, 5})), 0, 1});
+    answerNextPollWith(device, {sim::controlReply(0x0C, statusPayload(0x24, 0x03, {1, 2, 3, 4, 5}))});
     poll();
     EXPECT_EQ(pressed(), (std::vector<bool>{false, false, true, false, false, true, false}));
 

@@ -4,9 +4,7 @@
 
 #include <QString>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 namespace k8w::test {
 
@@ -14,16 +12,7 @@ namespace k8w::test {
 // own in real time; whatever opens path() talks to it.
 class ServedDevice {
 public:
-    ServedDevice() {
-        ok_ = server_.open();
-        if (ok_) serving_ = std::thread([this] { server_.serve(stop_); });
-    }
-    ~ServedDevice() {
-        stop_ = true;
-        if (serving_.joinable()) serving_.join();
-    }
-    ServedDevice(const ServedDevice&) = delete;
-    ServedDevice& operator=(const ServedDevice&) = delete;
+    ServedDevice() { ok_ = server_.serveInBackground(); }
 
     bool ok() const { return ok_; }
     sim::SimDevice& device() { return device_; }
@@ -39,8 +28,6 @@ private:
     sim::SimDevice device_;
     sim::PtyDeviceServer server_{device_};
     bool ok_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread serving_;
 };
 
 } // namespace k8w::test
