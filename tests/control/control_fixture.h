@@ -48,6 +48,23 @@ inline Bytes statusPayload(std::uint8_t outputs, std::uint8_t flags, const std::
     return payload;
 }
 
+// Times of the writes whose packet carries command `code`.
+inline std::vector<std::uint32_t> commandSendTimes(const sim::SimFtdiDriver& driver, std::uint8_t code) {
+    const auto writes = driver.writes();
+    const auto times = driver.writeTimesMs();
+    std::vector<std::uint32_t> found;
+    for (std::size_t i = 0; i < writes.size(); ++i)
+        if (writes[i].size() >= 3 && writes[i][0] == control::kCommandStart && writes[i][1] == code)
+            found.push_back(times[i]);
+    return found;
+}
+
+inline int greetingsSent(const sim::SimFtdiDriver& driver) {
+    int n = 0;
+    for (const Bytes& w : driver.writes()) n += w == bytesOf("PROG_K8W_CTRL") ? 1 : 0;
+    return n;
+}
+
 // The device answers the next status poll with `packets` instead, all at once.
 inline void answerNextPollWith(sim::SimDevice& device, std::initializer_list<Bytes> packets) {
     Bytes all;
@@ -81,21 +98,8 @@ protected:
         ASSERT_TRUE(clock.run(260));
     }
 
-    // Times of the writes whose packet carries command `code`.
-    std::vector<std::uint32_t> sendTimes(std::uint8_t code) const {
-        const auto writes = driver.writes();
-        const auto times = driver.writeTimesMs();
-        std::vector<std::uint32_t> found;
-        for (std::size_t i = 0; i < writes.size(); ++i)
-            if (writes[i].size() >= 3 && writes[i][0] == control::kCommandStart && writes[i][1] == code)
-                found.push_back(times[i]);
-        return found;
-    }
-    int greetings() const {
-        int n = 0;
-        for (const Bytes& w : driver.writes()) n += w == bytesOf("PROG_K8W_CTRL") ? 1 : 0;
-        return n;
-    }
+    std::vector<std::uint32_t> sendTimes(std::uint8_t code) const { return commandSendTimes(driver, code); }
+    int greetings() const { return greetingsSent(driver); }
     // What went on the line, in order: "TOKEN" or the command code in hex.
     std::vector<std::string> lineOrder() const {
         std::vector<std::string> order;

@@ -88,15 +88,7 @@ protected:
             state.push_back(button(name)->isChecked());
         return state;
     }
-    std::vector<std::uint32_t> sendTimes(std::uint8_t code) const {
-        std::vector<std::uint32_t> found;
-        const auto writes = driver.writes();
-        const auto times = driver.writeTimesMs();
-        for (std::size_t i = 0; i < writes.size(); ++i)
-            if (writes[i].size() >= 3 && writes[i][0] == control::kCommandStart && writes[i][1] == code)
-                found.push_back(times[i]);
-        return found;
-    }
+    std::vector<std::uint32_t> sendTimes(std::uint8_t code) const { return commandSendTimes(driver, code); }
     Bytes lastSent(std::uint8_t code) const {
         const auto writes = driver.writes();
         for (auto it = writes.rbegin(); it != writes.rend(); ++it)
@@ -281,9 +273,7 @@ TEST_F(ControlWindowTest, Sim2SendsTheSimBitPollsAndGreetsAgain) {
     EXPECT_EQ(lastSent(control::kCmdSetOutputs), (Bytes{0x51, 0x0D, 0x80, 0x22}));
     EXPECT_EQ(device.outputs(), 0x80);
     EXPECT_EQ(sendTimes(control::kCmdStatus).size(), 2u);
-    int greetings = 0;
-    for (const Bytes& w : driver.writes()) greetings += w == bytesOf("PROG_K8W_CTRL") ? 1 : 0;
-    EXPECT_EQ(greetings, 2);
+    EXPECT_EQ(greetingsSent(driver), 2);
     EXPECT_EQ(find<QLineEdit>("simNumEdit")->text(), QStringLiteral("2"));
 
     click("sim1Btn");
