@@ -1,9 +1,9 @@
 // k8w-cli program --verify and diff as processes against simulated devices.
 #include "cli/cli_process.h"
+#include "control/served_device.h"
 #include "link/cli_card_fixture.h"
 
 #include "cards/config_image.h"
-#include "sim/pty_device_server.h"
 #include "sim/sim_device.h"
 #include "support/sim_process.h"
 
@@ -12,10 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <functional>
-#include <thread>
 
 namespace k8w::test {
 namespace {
@@ -36,36 +34,14 @@ void sealImage(std::vector<std::uint8_t>& image) {
     image[kImageCrcOffset + 1] = static_cast<std::uint8_t>(crc >> 8);
 }
 
-// A simulated device served in this process, so that a test can change what
-// it does.
-class ServedDevice {
-public:
-    ServedDevice() : server_(device) {
-        opened_ = server_.open();
-        serving_ = std::thread([this] { server_.serve(stop_); });
-    }
-    ~ServedDevice() {
-        stop_ = true;
-        serving_.join();
-    }
-    QString path() const { return opened_ ? QString::fromStdString(server_.slavePath()) : QString(); }
-    // Every image written is kept changed by `alter`, as a faulty memory would.
-    void keepAltered(const std::function<void(std::vector<std::uint8_t>&)>& alter) {
-        device.setImageStoredListener([this, alter](const std::vector<std::uint8_t>& written) {
-            std::vector<std::uint8_t> kept = written;
-            alter(kept);
-            device.setStoredImage(kept);
-        });
-    }
-
-    sim::SimDevice device;
-
-private:
-    sim::PtyDeviceServer server_;
-    bool opened_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread serving_;
-};
+// Every image written is kept changed by `alter`, as a faulty memory would.
+void keepAltered(sim::SimDevice& device, const std::function<void(std::vector<std::uint8_t>&)>& alter) {
+    device.setImageStoredListener([&device, alter](const std::vector<std::uint8_t>& written) {
+        std::vector<std::uint8_t> kept = written;
+        alter(kept);
+        device.setStoredImage(kept);
+    });
+}
 
 class CliCheck : public CliCardTest {
 protected:
@@ -116,8 +92,8 @@ TEST_F(CliCheck, VerifyReadsTheDeviceBackAndFindsWhatWasWritten) {
 
 TEST_F(CliCheck, VerifyShowsWhatTheDeviceKeptOtherwiseAndExits3) {
     ServedDevice served;
-    ASSERT_FALSE(served.path().isEmpty());
-    served.keepAltered([](std::vector<std::uint8_t>& image) {
+    ASSERT_TRUE(served.ok());
+    keepAltered(served.device(), [](std::vector<std::uint8_t>& image) {
         image[224] = 6;     // loop 1
         image[400] = 0xFF;  // a reserved byte the view does not show
         sealImage(image);
@@ -143,15 +119,16 @@ TEST_F(CliCheck, AFailedReadBackExits3WithTheReadersReason) {
         std::function<void(ServedDevice&)> fault;
         const char16_t* reason;
     } cases[] = {
-        {"refused read", [](ServedDevice& d) { d.device.addFault({sim::Phase::ReadRequest, sim::FaultKind::Error}); },
+        {"refused read", [](ServedDevice& d) { d.device().addFault({sim::Phase::ReadRequest, sim::FaultKind::Error}); },
          u"УОО вернул ошибку при считывании"},
         {"damaged memory",
-         [](ServedDevice& d) { d.keepAltered([](std::vector<std::uint8_t>& image) { image[100] ^= 0x01; }); },
+         [](ServedDevice& d) { keepAltered(d.device(), [](std::vector<std::uint8_t>& image) { image[100] ^= 0x01; }); },
          u"Получены неверные данные от УОО."},
     };
     for (const auto& c : cases) {
         save();
         ServedDevice served;
+        ASSERT_TRUE(served.ok());
         c.fault(served);
         const auto run = program(served.path());
         EXPECT_EQ(run.exitCode, 3) << c.what << run.err.toStdString();
