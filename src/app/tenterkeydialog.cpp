@@ -95,7 +95,7 @@ void TenterKeyDialog::reject() {
 void TenterKeyDialog::releaseWorker() {
     if (!worker_) return;
     worker_->Terminate();
-    worker_->wait();
+    worker_->Join();
     worker_.reset();
 }
 

@@ -11,7 +11,13 @@ TKeyThread::TKeyThread(keys::OneWirePort& port, Clock& clock, keys::KeyReaderFla
 
 TKeyThread::~TKeyThread() {
     Terminate();
+    Join();
+}
+
+void TKeyThread::Join() {
     wait();
+    // The worker's last step released this lock: what it wrote is seen from here on.
+    std::lock_guard lock(mutex_);
 }
 
 void TKeyThread::Terminate() {
@@ -37,6 +43,8 @@ void TKeyThread::Synchronize() {
     QMetaObject::invokeMethod(
         this,
         [this] {
+            // Taken after the worker wrote its result and waits: the step sees it all.
+            { std::lock_guard ready(mutex_); }
             emit completed();
             {
                 std::lock_guard done(mutex_);

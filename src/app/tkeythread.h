@@ -29,6 +29,8 @@ public:
 
     // Asks the worker to stop; a completion step it waits for is given up.
     void Terminate();
+    // Waits until the worker has ended.
+    void Join();
 
 signals:
     void progressChanged(int hits);
