@@ -146,6 +146,8 @@ bool FTDI_VexlarCtrl::SendStep(bool mayTakeCommand) {
     lock.lock();
     sending_ = false;
     if (status != link::kFtOk) {
+        // A resend that failed still awaits the reply of the one before.
+        if (last != 0 && resets == resets_) lastSendTick_.store(last);
         linkError_.store(static_cast<int>(status));
         return false;
     }

@@ -247,6 +247,20 @@ TEST_F(ControlLinkTest, ADriverFailurePausesTheLinkUntilTheFailureIsFetched) {
     EXPECT_EQ(fetchOne(*link).result, control::kCmdStatus);
 }
 
+TEST_F(ControlLinkTest, AResendThatCannotBeWrittenIsTriedAgainAfterTheFailureIsFetched) {
+    device.addFault({Phase::CtrlStatus, FaultKind::Silence, -1, {}, 0, 1});
+    show();
+    link->PollStatus();
+    ASSERT_TRUE(clock.run(100));
+    driver.fail(Op::Write, 0, 1);
+    ASSERT_TRUE(clock.run(200));  // the resend fails
+    EXPECT_EQ(link->PendingCount(), 1);
+    EXPECT_EQ(fetchOne(*link).result, control::kFetchLinkError);
+    ASSERT_TRUE(clock.run(10));
+    EXPECT_EQ(fetchOne(*link).result, control::kCmdStatus);
+    EXPECT_EQ(sendTimes(control::kCmdStatus).size(), 2u);
+}
+
 // As the "SIM 2" button does it: select, poll, greet again. The link may
 // take the command before the greeting is asked for or after; asked while
 // the command awaits its answer, the greeting waits for that answer.
