@@ -4,6 +4,7 @@
 #include "control/ftdi_vexlar_ctrl.h"
 #include "link/qt_serial_driver.h"
 #include "served_device.h"
+#include "sim/sim_ftdi_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,25 @@ TEST(ControlPty, ATerminalThatGoesAwayIsADriverFailure) {
     served.reset();  // the line goes dead while the link waits for nothing
     ASSERT_TRUE(waitUntil([&] { return link.FetchReply(reply, text) == control::kFetchLinkError; }));
     link.StopLink();
+}
+
+// The simulated cable on the real clock, as the demo edition runs the link.
+TEST(ControlRealTime, TheSimulatedCableServesTheLinkInRealTime) {
+    sim::SimDevice device;
+    sim::SimFtdiDriver cables(systemClock());
+    cables.plug("K8WDEMO1", &device);
+    device.presentKey({8, 7, 6, 5, 4, 3, 2, 1});
+    control::FTDI_VexlarCtrl link(cables);
+    link.StartLink();
+    link.RequestHandshake();
+    link.PollStatus();
+    link.RequestKey();
+    control::CtrlCommand reply;
+    QString text;
+    ASSERT_TRUE(waitUntil([&] { return link.FetchReply(reply, text) == control::kCmdReadKey; }));
+    EXPECT_EQ(text, QStringLiteral("Получен код ключа IButton"));
+    link.StopLink();
+    ASSERT_TRUE(waitUntil([&] { return cables.openHandles() == 0; }));
 }
 
 // Destroying the link never hangs, wherever its thread waits: the wait
