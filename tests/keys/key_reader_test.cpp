@@ -114,6 +114,12 @@ TEST_F(KeyReader, FailuresOfTheReader) {
     }
 }
 
+TEST_F(KeyReader, TheDemoReadersTouchesGiveAKey) {
+    port.scriptDemoTouches();
+    read();
+    EXPECT_TRUE(flags.keyRead);
+}
+
 TEST_F(KeyReader, StopEndsABlockedRead) {
     // No key at all: the reader blocks until it is stopped.
     std::thread worker([&] { read(); });
