@@ -19,7 +19,7 @@ std::vector<LinkWorker*> orphans;  // main thread adds; finished() removes
 } // namespace
 
 LinkWorker::LinkWorker(QObject* context, CompletionStep step)
-    : context_(context), step_(std::move(step)), gate_(std::make_shared<CompletionGate>()) {}
+    : step_(std::move(step)), gate_(std::make_shared<CompletionGate>(context)) {}
 
 LinkWorker::~LinkWorker() = default;
 
@@ -41,12 +41,14 @@ void LinkWorker::StopLink() {
 }
 
 void LinkWorker::Finish() {
-    gate_->runAndWait(context_, [this] { step_(outcome_); });
+    gate_->runAndWait([this] { step_(outcome_); });
 }
 
 TProgThread::TProgThread(const Card& card, const std::string& cableSerial, FtdiDriver& driver, Clock& clock,
                          QObject* context, CompletionStep step)
-    : LinkWorker(context, std::move(step)), card_(card), cableSerial_(cableSerial), driver_(driver), clock_(clock) {}
+    : LinkWorker(context, std::move(step)), card_(card), cableSerial_(cableSerial), driver_(driver), clock_(clock) {
+    setObjectName(QStringLiteral("TProgThread"));
+}
 
 void TProgThread::Execute() {
     FTDI_Controller& link = MakeLink<FTDI_Controller>(driver_, clock_);
@@ -73,7 +75,9 @@ void TProgThread::Execute() {
 
 TReadThread::TReadThread(const std::string& cableSerial, FtdiDriver& driver, Clock& clock, QObject* context,
                          CompletionStep step)
-    : LinkWorker(context, std::move(step)), cableSerial_(cableSerial), driver_(driver), clock_(clock) {}
+    : LinkWorker(context, std::move(step)), cableSerial_(cableSerial), driver_(driver), clock_(clock) {
+    setObjectName(QStringLiteral("TReadThread"));
+}
 
 void TReadThread::Execute() {
     FTDI_ReadCtrl& link = MakeLink<FTDI_ReadCtrl>(driver_, clock_);

@@ -67,7 +67,6 @@ private:
     std::mutex linkMutex_;  // Stop comes from the main thread
     std::unique_ptr<FTDI_Controller> link_;
     bool stopped_ = false;
-    QObject* context_;
     CompletionStep step_;
     std::shared_ptr<CompletionGate> gate_;
 };
