@@ -136,7 +136,8 @@ void TForm1::connectHandlers() {
             [this] { defaultUpdSettingsClick(); });
     connect(ui->ProgBtn, &QPushButton::clicked, this, [this] { ProgBtnClick(); });
     connect(ui->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
-    // ctrlWinBtn and keysWinBtn open the control window and the key table.
+    connect(ui->ctrlWinBtn, &QPushButton::clicked, this, [this] { ctrlWinBtnClick(); });
+    connect(ui->keysWinBtn, &QPushButton::clicked, this, [this] { keysWinBtnClick(); });
 }
 
 void TForm1::InitGrid() {

@@ -22,7 +22,11 @@ namespace k8w {
 
 class CardGridModel;
 class TForm2;
+class TForm4;
+class TenterKeyDialog;
 class TftdiDialog;
+class TkeysForm;
+class TmanualKeyDlg;
 struct CardEditorValues;
 namespace link {
 class LinkWorker;
@@ -87,6 +91,12 @@ public:
     TftdiDialog& cableDialog() { return *ftdiDialog_; }
     TForm2& readView() { return *readView_; }
 
+    // The other windows.
+    void ctrlWinBtnClick();
+    void keysWinBtnClick();
+    TForm4& controlWindow() { return *form4_; }
+    TkeysForm& keyTable() { return *keysForm_; }
+
     // Card binding.
     void ShowCard(int slot);
     void TakeCard(int slot);
@@ -132,6 +142,10 @@ private:
     AppHardware hardware_;
     TftdiDialog* ftdiDialog_ = nullptr;
     TForm2* readView_ = nullptr;
+    TForm4* form4_ = nullptr;
+    TenterKeyDialog* enterKeyDialog_ = nullptr;
+    TkeysForm* keysForm_ = nullptr;
+    TmanualKeyDlg* manualKeyDlg_ = nullptr;
     std::unique_ptr<CardTable> table_;
     CardGridModel* gridModel_ = nullptr;
     QTimer* Timer1 = nullptr;

@@ -32,11 +32,6 @@ constexpr int kWorkerEndWaitMs = 1500;
 
 } // namespace
 
-void TForm1::createWindows() {
-    ftdiDialog_ = new TftdiDialog(this);
-    readView_ = new TForm2(this);
-}
-
 void TForm1::SelectCable() {
     link::FtdiDriver& cables = hardware_.cableDriver();
     std::uint32_t count = 0;

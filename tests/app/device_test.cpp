@@ -4,7 +4,9 @@
 #include "window_test_support.h"
 
 #include "app/tform2.h"
+#include "app/tform4.h"
 #include "app/tftdi_dialog.h"
+#include "app/tkeysform.h"
 #include "cards/card_base.h"
 #include "cards/config_image.h"
 #include "common/day_date.h"
@@ -308,6 +310,45 @@ TEST(CableDialogPicture, ShowsTheWholeQuestionAndTheSerials) {
     EXPECT_LE(label->heightForWidth(label->width()), label->height()) << "the question is cut off";
     EXPECT_EQ(dialog.chosenSerial(), QStringLiteral("FT4K8W01"));
     dialog.grab().save(QStringLiteral(K8W_PICTURE_DIR "/cable_dialog.png"));
+}
+
+} // namespace
+} // namespace k8w::test
+
+namespace k8w::test {
+namespace {
+
+using OtherWindowsTest = DeviceTest;
+
+TEST_F(OtherWindowsTest, AreCreatedOnceAfterTheMainWindowAndShownModallyByTheirButtons) {
+    table->cards[0].modeFlags = kModePartSupport;
+    writeDatabase(*table);
+    open();
+    QStringList order;
+    for (QObject* child : window().children())
+        if (child->isWidgetType() && static_cast<QWidget*>(child)->isWindow()) order << child->metaObject()->className();
+    EXPECT_EQ(order, (QStringList{"k8w::TftdiDialog", "k8w::TForm2", "k8w::TForm4", "k8w::TenterKeyDialog",
+                                  "k8w::TmanualKeyDlg", "k8w::TkeysForm"}));
+
+    bool controlModal = false;
+    whenShown(&window().controlWindow(), [&] {
+        controlModal = window().controlWindow().isModal();
+        window().controlWindow().close();
+    });
+    click("ctrlWinBtn");
+    EXPECT_TRUE(controlModal);
+    EXPECT_FALSE(window().controlWindow().isVisible());
+
+    // The key table's button stays hidden; its rule still enables it.
+    EXPECT_FALSE(find<QPushButton>("keysWinBtn")->isVisible());
+    EXPECT_TRUE(find<QPushButton>("keysWinBtn")->isEnabled());
+    QString caption;
+    whenShown(&window().keyTable(), [&] {
+        caption = window().keyTable().windowTitle();
+        window().keyTable().close();
+    });
+    window().keysWinBtnClick();
+    EXPECT_EQ(caption, QStringLiteral("Привязка ключей к разделам"));
 }
 
 } // namespace
