@@ -4,30 +4,19 @@
 #include "cards/card_file.h"
 #include "common/cp1251.h"
 #include "common/day_date.h"
-#include "common/message_box.h"
 #include "ui_tform1.h"
 
 #include <QCloseEvent>
-#include <QFocusEvent>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLocale>
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <string_view>
 
 namespace k8w {
 namespace {
 
-const QString kAttention = QStringLiteral("Внимание");
-
-// Reads a zero-terminated text field as raw CP1251 bytes.
-template <std::size_t N> std::string_view rawField(const char (&field)[N]) {
-    return {field, ::strnlen(field, N)};
-}
 
 // A date of the card list: the locale's short date and the time, the time
 // left out when it is exactly midnight.
@@ -181,66 +170,6 @@ void TForm1::selectGridRow(int gridRow) {
     ui->SetsGrid->scrollTo(index);
 }
 
-void TForm1::SetEditMode(bool on) {
-    ui->GroupBox1->setEnabled(on);
-    for (QWidget* sheet : {ui->MainGSM_Sheet, ui->Add_GSM_Sheet, ui->BalanceSheet, ui->Res_Pcn_Sheet,
-                           ui->SMS_Sheet, ui->UpdateSheet})
-        sheet->setEnabled(on);
-    for (int i = 0; i < ui->PageControl2->count(); ++i) ui->PageControl2->widget(i)->setEnabled(on);
-    ui->BitBtn2->setEnabled(on);
-    ui->BitBtn3->setEnabled(on);
-    ui->ProgBtn->setEnabled(!on);
-    ui->SpeedButton1->setEnabled(!on);
-    ui->SetsGrid->setEnabled(!on);
-    ui->SearchEdit->setEnabled(!on);
-    ui->SpeedButton3->setEnabled(!on);
-    ui->ctrlWinBtn->setEnabled(!on);
-    const bool partitions =
-        currentCard >= 0 &&
-        (table_->cards[static_cast<std::size_t>(currentCard)].modeFlags & kModePartSupport) != 0;
-    ui->keysWinBtn->setEnabled(!on && partitions);
-    ui->BitBtn1->setText(on ? QStringLiteral("Отменить редактирование")
-                            : QStringLiteral("Включить редактирование"));
-}
-
-void TForm1::reseedRandom() {
-    random_.seed(static_cast<std::mt19937::result_type>(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-}
-
-int TForm1::randomInt(int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random_);
-}
-
-void TForm1::BitBtn1Click() {
-    if (currentCard < 0) return;
-    editMode = !editMode;
-    if (editMode) {
-        const Card& card = table_->cards[static_cast<std::size_t>(currentCard)];
-        if (card.changeDate < 0.00001 && ui->PortLoc->text() != QStringLiteral("0")) {
-            reseedRandom();
-            ui->PortLoc->setText(QString::number(randomInt(6001, 63999)));
-        }
-        SetEditMode(true);
-        return;
-    }
-    if (!askYesNo(kAttention, QStringLiteral("Все изменения будут утеряны. Отменить редактирование?"))) {
-        editMode = true;
-        return;
-    }
-    ShowCard(currentCard);
-    SetEditMode(false);
-}
-
-void TForm1::BitBtn3Click() {
-    if (currentCard < 0) return;
-    if (!askYesNo(kAttention, QStringLiteral("Вы точно хотите удалить запись безвозвратно?"))) return;
-    std::memset(&table_->cards[static_cast<std::size_t>(currentCard)], 0, sizeof(Card));
-    ShowCard(currentCard);
-    editMode = false;
-    SetEditMode(false);
-    SaveCardTable(*table_, dbFileName);
-}
 
 void TForm1::SetsGridClick() {
     // In editing mode the grid is locked and cannot change the current card.
@@ -255,109 +184,7 @@ void TForm1::SetsGridClick() {
     }
 }
 
-bool TForm1::gridRowMatches(int gridRow, const QString& lowerText) const {
-    for (int c = 1; c <= CardGridModel::kColumns; ++c) {
-        const QString& cell = gridModel_->cell(gridRow, c);
-        if (!cell.isEmpty() && cell.toLower().contains(lowerText)) return true;
-    }
-    return false;
-}
 
-bool TForm1::cardTextsMatch(int gridRow, const QByteArray& text) const {
-    const Card& card = table_->cards[static_cast<std::size_t>(gridRow - 1)];
-    const std::string_view needle(text.constData(), static_cast<std::size_t>(text.size()));
-    for (std::string_view field : {rawField(card.simId1), rawField(card.simId2), rawField(card.puk1),
-                                   rawField(card.puk2), rawField(card.number1), rawField(card.number2)})
-        if (!field.empty() && field.find(needle) != std::string_view::npos) return true;
-    return false;
-}
-
-void TForm1::SearchNext() {
-    if (editMode) return;
-    const QString s = ui->SearchEdit->text();
-    if (s.isEmpty()) return;
-    const QString lower = s.toLower();
-    // The card texts are CP1251 bytes; a search text with a character CP1251
-    // cannot hold matches none of them.
-    const QByteArray bytes = toCp1251(s);
-    const bool cardSearch = fromCp1251(bytes) == s;
-    const int b = searchRow;
-
-    auto searchGrid = [&](int from, int to) {
-        for (int r = from; r <= to; ++r)
-            if (gridRowMatches(r, lower)) return r;
-        return 0;
-    };
-    auto searchCards = [&](int from, int to) {
-        if (!cardSearch) return 0;
-        for (int r = from; r <= to; ++r)
-            if (cardTextsMatch(r, bytes)) return r;
-        return 0;
-    };
-
-    const int first = std::max(b + 1, 1);
-    int hit = searchGrid(first, kCardCapacity);
-    if (!hit) hit = searchCards(first, kCardCapacity);
-    if (!hit && b > 1) hit = searchGrid(1, b - 1);
-    if (!hit && b > 1) hit = searchCards(1, b - 1);
-    if (!hit) return;
-    searchRow = hit;
-    selectGridRow(hit);
-    SetsGridClick();
-}
-
-void TForm1::SearchEditClick() { ui->SearchEdit->selectAll(); }
-
-void TForm1::SearchEditChange() {
-    if (editMode) return;
-    searchRow = 0;
-    SearchNext();
-}
-
-void TForm1::SearchEditKeyDown(int key) {
-    if (key == 13) SearchNext();
-}
-
-void TForm1::SearchEditExit() {
-    if (ui->SearchEdit->text().isEmpty()) ui->SearchEdit->setText(QStringLiteral("(Поиск...)"));
-}
-
-void TForm1::SpeedButton3Click() { SearchNext(); }
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->SearchEdit) {
-        switch (event->type()) {
-        case QEvent::MouseButtonRelease:
-            SearchEditClick();
-            break;
-        case QEvent::FocusOut: {
-            // Leaving the field for another control of the window; a context
-            // menu or another application taking the focus is no exit.
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) SearchEditExit();
-            break;
-        }
-        case QEvent::KeyPress: {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                SearchEditKeyDown(13);
-                return true;
-            }
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TForm1::FormCloseQuery(bool& canClose) {
-    canClose = true;
-    if (!editMode) return;
-    canClose = askYesNo(kAttention, QStringLiteral("Включен режим редактирования. Хотите выйти из "
-                                                   "программы без сохранения текущей записи?"));
-}
 
 void TForm1::FormClose() {
     if (saveOnClose) SaveCardTable(*table_, dbFileName);
