@@ -98,7 +98,7 @@ TEST_F(DeviceTest, SuccessfulWriteRecordsTheResultAfterTheSuccessBox) {
     const Card& card = window().cardTable().cards[0];
     EXPECT_EQ(+card.progId, crc);
     EXPECT_EQ(+card.prevProgId, 0x1111);
-    EXPECT_GE(card.progDate, before - 1e-6);
+    EXPECT_GE(+card.progDate, before - 1e-6);
     EXPECT_EQ(+cardOnDisk().progId, crc);
     EXPECT_FALSE(cell(1, 5).isEmpty());
     EXPECT_EQ(edit("ProgID1")->text(), ChecksumText(crc));

@@ -47,7 +47,7 @@ TEST_F(KeyReaderDialog, AKeyReadFourTimesIsShownAndAcceptedForTheChosenSubscribe
     EXPECT_EQ(result.subscriber, 5);
     const keys::KeyCode code = keys::KeyCodeFromIdentity(kKey.data());
     EXPECT_TRUE(std::equal(code.begin(), code.end(), result.keyCode));
-    EXPECT_GE(result.entryDate, before);
+    EXPECT_GE(+result.entryDate, before);
     EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4})) << "the worker's progress reaches the bar";
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(reader.openHandles(), 0);
@@ -138,7 +138,7 @@ TEST_F(ManualKeyDialog, TwelveDigitsOfEitherCaseGiveTheCodeLeftmostPairFirst) {
     EXPECT_EQ(result.subscriber, 32);
     const std::uint8_t expected[6] = {0x7E, 0x1D, 0x0C, 0xAB, 0x80, 0xFF};
     EXPECT_TRUE(std::equal(expected, expected + 6, result.keyCode));
-    EXPECT_GE(result.entryDate, before);
+    EXPECT_GE(+result.entryDate, before);
 }
 
 TEST_F(ManualKeyDialog, BadTextsShowTheMessageAndKeepTheDialogOpen) {

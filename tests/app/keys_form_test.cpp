@@ -134,7 +134,7 @@ TEST_F(KeyTable, ManualEntryStoresTheSlotSavesTheFileAndReachesTheImage) {
     EXPECT_EQ(stored.subscriber, 2);
     const std::uint8_t code[6] = {0xFA, 0x05, 0x04, 0x03, 0x02, 0x01};
     EXPECT_EQ(std::memcmp(stored.keyCode, code, 6), 0);
-    EXPECT_GT(stored.entryDate, 45000.0);
+    EXPECT_GT(+stored.entryDate, 45000.0);
 
     const auto file = readBack();
     EXPECT_EQ(std::memcmp(&file->cards[kCard], &card(), sizeof(Card)), 0) << "the file holds the card as changed";

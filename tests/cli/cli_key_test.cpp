@@ -95,7 +95,7 @@ TEST_F(CliKeys, KeyAddFillsTheFirstFreeSlotAndNothingElse) {
     EXPECT_EQ(stored.subscriber, 2);
     const std::uint8_t code[6] = {0x7F, 0x03, 0x02, 0x01, 0xEE, 0xFF};
     EXPECT_EQ(std::memcmp(stored.keyCode, code, 6), 0);
-    EXPECT_GE(stored.entryDate, start - 1e-6);
+    EXPECT_GE(+stored.entryDate, start - 1e-6);
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("1\t3\t2\tffee0102037f\t"))) << run.out.toStdString();
 }
 
