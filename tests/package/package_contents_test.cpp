@@ -96,7 +96,7 @@ TEST_F(PackageContents, HoldsEveryFileInItsPlace) {
         "usr/share/man/man1/k8w-cli.1.gz", "usr/share/man/man1/k8w-prog.1.gz",
         "usr/share/man/man1/k8w-prog-demo.1.gz", "usr/share/man/man1/k8w-prog-launch.1.gz",
         "usr/share/man/man1/k8w-prog-demo-launch.1.gz", "usr/lib/udev/rules.d/70-k8w-ftdi.rules",
-        "usr/share/doc/k8w/copyright", "usr/share/doc/k8w/changelog.Debian.gz"};
+        "usr/share/doc/k8w/copyright", "usr/share/doc/k8w/changelog.Debian.gz", "usr/share/lintian/overrides/k8w"};
     for (const QString& program : programs) {
         const QFileInfo info(path(program));
         EXPECT_TRUE(info.isFile() && info.isExecutable()) << program.toStdString();
