@@ -7,10 +7,12 @@
 #include <QStringList>
 
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 
@@ -54,7 +56,11 @@ public:
         process_.setArguments(QStringList{QStringLiteral("--foreground"), QStringLiteral("--error_level=0"),
                                           QStringLiteral("-p"), QString::fromStdString(address())} +
                               adapters);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Its output is of no use, and a server left behind by a test that
+        // died must neither live on nor hold the test's output open.
+        process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         process_.start();
         if (!process_.waitForStarted(5000)) return false;
         for (int i = 0; i < 500; ++i) {
