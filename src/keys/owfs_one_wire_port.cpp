@@ -203,7 +203,7 @@ int OwfsOneWirePort::Read1WireBlocking(int handle, std::uint8_t* identity) {
     const auto start = Clock::now();
     for (;;) {
         // One bus search per poll period; a stop ends the wait at once.
-        if (stopped_.wait_until(lock, lastSearch_ + timing_.poll, [this] { return stop_; }))
+        if (stopped_.wait_until(lock, lastSearch_ + timing_.poll, [this] { return stop_.load(); }))
             return kReadNoKeyYet;
         lock.unlock();
         bool failed = false;

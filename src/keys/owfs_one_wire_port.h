@@ -1,6 +1,7 @@
 #pragma once
 #include "keys/one_wire_port.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -73,7 +74,10 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable stopped_;
-    bool stop_ = false;
+    // Set under mutex_ and waited for on stopped_; atomic as well because the
+    // wait with a deadline goes through pthread_cond_clockwait, whose release
+    // of the lock ThreadSanitizer does not see.
+    std::atomic<bool> stop_{false};
     std::string session_;  // the target OWFS was initialised with
     int handle_ = -1;
     int nextHandle_ = 1;
