@@ -40,6 +40,23 @@ void LinkWorker::StopLink() {
     if (link_) link_->Stop();
 }
 
+int LinkWorker::OpenAndStart(FTDI_Controller& link, const std::string& cableSerial, const std::uint8_t* data,
+                             int length, Exchange exchange) {
+    link.SetCableSerial(cableSerial);
+    const int opened = link.Open(data, length);
+    if (opened != kOpenOk) {
+        outcome_.exchangeFailed = true;
+        outcome_.failureReason = OpenFailureReason(opened);
+        return kLinkCableFailure;
+    }
+    const int result = link.Start();
+    if (result != kLinkDone && result != kLinkStopped) {
+        outcome_.exchangeFailed = true;
+        outcome_.failureReason = StartFailureReason(exchange, result);
+    }
+    return result;
+}
+
 void LinkWorker::Finish() {
     gate_->runAndWait([this] { step_(outcome_); });
 }
@@ -52,24 +69,11 @@ TProgThread::TProgThread(const Card& card, const std::string& cableSerial, FtdiD
 
 void TProgThread::Execute() {
     FTDI_Controller& link = MakeLink<FTDI_Controller>(driver_, clock_);
-    outcome_.exchangeFailed = false;
-    outcome_.exchangeSucceeded = false;
+    outcome_ = {};
     ConfigImage image{};
     const int length = BuildConfigImage(card_, image, outcome_.imageCheckValue);
-    link.SetCableSerial(cableSerial_);
-    const int opened = link.Open(image.data(), length);
-    if (opened != kOpenOk) {
-        outcome_.exchangeFailed = true;
-        outcome_.failureReason = OpenFailureReason(opened);
-    } else {
-        const int result = link.Start();
-        if (result == kLinkDone) {
-            outcome_.exchangeSucceeded = true;
-        } else if (result != kLinkStopped) {
-            outcome_.exchangeFailed = true;
-            outcome_.failureReason = StartFailureReason(Exchange::Write, result);
-        }
-    }
+    if (OpenAndStart(link, cableSerial_, image.data(), length, Exchange::Write) == kLinkDone)
+        outcome_.exchangeSucceeded = true;
     Finish();
 }
 
@@ -81,28 +85,15 @@ TReadThread::TReadThread(const std::string& cableSerial, FtdiDriver& driver, Clo
 
 void TReadThread::Execute() {
     FTDI_ReadCtrl& link = MakeLink<FTDI_ReadCtrl>(driver_, clock_);
-    outcome_.exchangeFailed = false;
-    outcome_.exchangeSucceeded = false;
-    outcome_.readImage.fill(0);
-    link.SetCableSerial(cableSerial_);
-    const int opened = link.Open(nullptr, 0);
-    if (opened != kOpenOk) {
-        outcome_.exchangeFailed = true;
-        outcome_.failureReason = OpenFailureReason(opened);
-    } else {
-        const int result = link.Start();
-        if (result == kLinkDone) {
-            if (!IsValidReadImage(link.Data(), link.DataLength())) {
-                outcome_.exchangeFailed = true;
-                outcome_.failureReason = kBadImageText;
-            } else {
-                std::memcpy(outcome_.readImage.data(), link.Data(), kImageSize);
-                outcome_.readVersion = link.VersionText();
-                outcome_.exchangeSucceeded = true;
-            }
-        } else if (result != kLinkStopped) {
+    outcome_ = {};
+    if (OpenAndStart(link, cableSerial_, nullptr, 0, Exchange::Read) == kLinkDone) {
+        if (!IsValidReadImage(link.Data(), link.DataLength())) {
             outcome_.exchangeFailed = true;
-            outcome_.failureReason = StartFailureReason(Exchange::Read, result);
+            outcome_.failureReason = kBadImageText;
+        } else {
+            std::memcpy(outcome_.readImage.data(), link.Data(), kImageSize);
+            outcome_.readVersion = link.VersionText();
+            outcome_.exchangeSucceeded = true;
         }
     }
     Finish();

@@ -5,6 +5,7 @@
 #include "cards/card.h"
 #include "cards/config_image.h"
 #include "common/clock.h"
+#include "link/exchange_outcome.h"
 #include "link/ftdi_controller.h"
 
 #include <QString>
@@ -49,6 +50,11 @@ protected:
     virtual void Execute() = 0;
     // Runs the completion step on the context's thread and waits for it.
     void Finish();
+    // Opens the cable and runs the exchange, noting a failure of either with
+    // its reason in the outcome; the Start result (a failed opening counts
+    // as a cable failure).
+    int OpenAndStart(FTDI_Controller& link, const std::string& cableSerial, const std::uint8_t* data, int length,
+                     Exchange exchange);
     // The link object of the attempt; let go (cable and log closed) before
     // the thread ends, so a later attempt finds them free.
     template <typename Link> Link& MakeLink(FtdiDriver& driver, Clock& clock) {

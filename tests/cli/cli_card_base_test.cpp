@@ -85,14 +85,8 @@ TEST_F(CliCardBase, TwoOverlappingProgramRunsBothKeepTheirResults) {
 TEST_F(CliCardBase, WriterIsRefusedWhileTheWindowProgramRunsAndGoesAheadAfterItsCrash) {
     SimProcess sim({QStringLiteral("--image"), QStringLiteral("device.img")});
     QProcess window;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    window.setProcessEnvironment(env);
-    window.start(QStringLiteral(K8W_PROG_PATH), {});
-    ASSERT_TRUE(window.waitForStarted(5000));
     const QString lockFile = kCardFileName + QStringLiteral(".lock");
-    for (int i = 0; i < 500 && !QFile::exists(lockFile); ++i) window.waitForFinished(20);
-    ASSERT_TRUE(QFile::exists(lockFile));
+    ASSERT_TRUE(startWindowProgram(window, lockFile));
     const QByteArray before = fileBytes(kCardFileName);
 
     const CliRun refused = runCli(programArgs(1, sim.path()));

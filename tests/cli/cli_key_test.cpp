@@ -158,14 +158,7 @@ TEST_F(CliKeys, TheWindowProgramsDatabaseIsRefusedAtOnce) {
     const QByteArray before = fileBytes(kCardFileName);
     // The window program keeps its database locked for its whole run.
     QProcess window;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    window.setProcessEnvironment(env);
-    window.start(QStringLiteral(K8W_PROG_PATH), {});
-    ASSERT_TRUE(window.waitForStarted(5000));
-    const QString lockFile = kCardFileName + QStringLiteral(".lock");
-    for (int i = 0; i < 500 && !QFile::exists(lockFile); ++i) window.waitForFinished(20);
-    ASSERT_TRUE(QFile::exists(lockFile));
+    ASSERT_TRUE(test::startWindowProgram(window, kCardFileName + QStringLiteral(".lock")));
     for (const QStringList& command :
          {args({"key-add", "--row", "7", "--partition", "1", "--subscriber", "2", "--code", "000000000001"}),
           args({"key-del", "--row", "7", "--partition", "1", "--slot", "1"})}) {
