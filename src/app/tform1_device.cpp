@@ -108,7 +108,9 @@ void TForm1::ProgFinished(const link::ExchangeOutcome& outcome) {
                                 dayDateNow());
         ShowCardSummary();
         showMessage(QStringLiteral("Операция завершена"), link::kProgDoneText, MsgButtons::Ok, MsgIcon::Information);
-        SaveCardTable(*table_, dbFileName);
+        // A result that could not be written is tried again when the window
+        // closes, so it is not lost when nothing else is saved in this run.
+        if (!SaveCardTable(*table_, dbFileName)) saveOnClose = true;
     } else if (outcome.exchangeFailed) {
         showMessage(kAttention, link::kProgFailedText + outcome.failureReason + QStringLiteral("\n\n"),
                     MsgButtons::Ok, MsgIcon::Warning);

@@ -116,6 +116,24 @@ TEST_F(DeviceTest, SuccessfulWriteRecordsTheResultAfterTheSuccessBox) {
     EXPECT_EQ(+cardOnDisk().progId, static_cast<std::uint16_t>(second[583] | second[584] << 8));
 }
 
+TEST_F(DeviceTest, AWriteWhoseResultCannotBeSavedSaysSoAfterTheSuccessBox) {
+    open();
+    setCardSaveHook([](CardSaveStep step, qint64) { return step != CardSaveStep::Sync; });  // the disk fails late
+    click("ProgBtn");
+    const bool ended = waitForWorker();
+    setCardSaveHook({});
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(boxes.shown().size(), 2);
+    EXPECT_EQ(boxes.shown()[0].text, link::kProgDoneText);
+    EXPECT_EQ(boxes.shown()[1].title, QStringLiteral("Ошибка"));
+    EXPECT_EQ(boxes.shown()[1].text, QStringLiteral("Ошибка записи на диск"));
+    EXPECT_EQ(+cardOnDisk().progId, 0x1111);  // the old file is whole
+    const std::uint16_t recorded = window().cardTable().cards[0].progId;
+    EXPECT_NE(recorded, 0x1111);  // the result stays in memory for the next save
+    window_->close();             // and closing the window writes it
+    EXPECT_EQ(+cardOnDisk().progId, recorded);
+}
+
 TEST_F(DeviceTest, EachFailureIsReportedWithItsReasonAndChangesNoCard) {
     struct Case {
         const char* what;
