@@ -3,6 +3,8 @@
 #include "link/qt_serial_driver.h"
 #include "sim/pty_device_server.h"
 
+#include <QThread>
+
 #include <atomic>
 #include <fcntl.h>
 #include <unistd.h>
@@ -51,14 +53,15 @@ TEST_F(PtyLink, AnImageWrittenThroughATerminalIsReadBackTheSame) {
     int result = -1;
     Bytes readBack;
     QString version;
-    std::thread worker([&] {
+    std::unique_ptr<QThread> worker(QThread::create([&] {
         link::FTDI_ReadCtrl reader(driver);
         if (reader.Open(nullptr, 0) != link::kOpenOk) return;
         result = reader.Start();
         readBack.assign(reader.Data(), reader.Data() + reader.DataLength());
         version = reader.VersionText();
-    });
-    worker.join();
+    }));
+    worker->start();
+    worker->wait();
     ASSERT_EQ(result, link::kLinkDone);
     EXPECT_EQ(readBack, image);
     EXPECT_EQ(version, QStringLiteral("3.1.4"));
@@ -93,10 +96,13 @@ int readUntilUnplugged(sim::Phase phase, const QByteArray& marker, std::chrono::
 
     std::atomic<int> result{-1};
     link::FTDI_ReadCtrl reader(driver);
-    std::thread worker([&] {
+    // A QThread, as the program's workers are: the serial port's notifiers
+    // want one.
+    std::unique_ptr<QThread> worker(QThread::create([&] {
         const int opened = reader.Open(nullptr, 0);
         result = opened == link::kOpenOk ? reader.Start() : 100 + opened;
-    });
+    }));
+    worker->start();
     const auto begun = std::chrono::steady_clock::now();
     auto logged = [&] {
         QFile log(QString::fromLatin1(link::kProgLogName));
@@ -113,7 +119,7 @@ int readUntilUnplugged(sim::Phase phase, const QByteArray& marker, std::chrono::
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         reader.Stop();
     });
-    worker.join();
+    worker->wait();
     noticed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - unplugged);
     watchdog.join();
     return result.load();
