@@ -7,6 +7,7 @@
 #include "common/cp1251.h"
 #include "common/day_date.h"
 #include "control/ctrl_protocol.h"
+#include "link/ftdi_controller.h"
 #include "link/link_block.h"
 
 #include <QDateTime>
@@ -143,6 +144,17 @@ void readExchangeSeeds() {
     append(stopped, reply(link::MakeBlock(image.data(), link::kBlockData)));
     append(stopped, action(0));  // the user stops
     save("read_exchange", "read-stopped", stopped);
+
+    // More blocks than the link's buffer holds: the read must fail, not overflow.
+    Bytes overlong{0};
+    append(overlong, reply(bytesOf("READY")));
+    append(overlong, reply(versionBlock(1, 0, 0)));
+    append(overlong, reply(bytesOf("READY")));
+    const Bytes wide(35, 0x5A);
+    for (std::size_t at = 0; at <= link::kLinkBufferSize; at += wide.size())
+        append(overlong, reply(link::MakeBlock(wide.data(), wide.size())));
+    append(overlong, reply(Bytes(std::begin(link::kEndBlock), std::end(link::kEndBlock))));
+    save("read_exchange", "read-overlong", overlong);
 
     Bytes refused{0};
     append(refused, reply(bytesOf("READY")));
