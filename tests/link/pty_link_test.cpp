@@ -53,15 +53,19 @@ TEST_F(PtyLink, AnImageWrittenThroughATerminalIsReadBackTheSame) {
     int result = -1;
     Bytes readBack;
     QString version;
+    std::atomic<bool> done{false};  // hands the results over visibly to every checker
     std::unique_ptr<QThread> worker(QThread::create([&] {
         link::FTDI_ReadCtrl reader(driver);
-        if (reader.Open(nullptr, 0) != link::kOpenOk) return;
-        result = reader.Start();
-        readBack.assign(reader.Data(), reader.Data() + reader.DataLength());
-        version = reader.VersionText();
+        if (reader.Open(nullptr, 0) == link::kOpenOk) {
+            result = reader.Start();
+            readBack.assign(reader.Data(), reader.Data() + reader.DataLength());
+            version = reader.VersionText();
+        }
+        done.store(true, std::memory_order_release);
     }));
     worker->start();
     worker->wait();
+    ASSERT_TRUE(done.load(std::memory_order_acquire));
     ASSERT_EQ(result, link::kLinkDone);
     EXPECT_EQ(readBack, image);
     EXPECT_EQ(version, QStringLiteral("3.1.4"));
