@@ -79,7 +79,6 @@ public:
         link_ = std::make_unique<control::FTDI_VexlarCtrl>(driver, clock);
         clock_.awaitSettled(before);
     }
-    ~Window() { link_.reset(); }
 
     // A step that wakes the link, then the wait until it has settled again.
     template <typename Step> void wake(Step step) {
