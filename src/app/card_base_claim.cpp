@@ -4,23 +4,11 @@
 #include "cards/card_file.h"
 #include "common/message_box.h"
 
-#include <QFileInfo>
-
 namespace k8w {
-namespace {
-
-const QString kAttention = QStringLiteral("Внимание");
-
-bool isNotAFile(const QString& fileName) {
-    const QFileInfo info(fileName);
-    if (!info.exists()) return info.isSymLink();  // a link to nothing
-    return !info.isFile();
-}
-
-} // namespace
 
 bool ClaimCardBase(CardBaseLock& lock, const QString& fileName, int lockWaitMs) {
-    if (isNotAFile(fileName)) {
+    // A folder, pipe, device, socket or a link to nothing: no save could write it.
+    if (CardFileSaveTarget(fileName, nullptr).isEmpty()) {
         showMessage(kAttention,
                     QStringLiteral("%1 не является файлом базы данных (это папка, канал, устройство "
                                    "или ссылка на несуществующий файл).\nПрограмма будет закрыта.")

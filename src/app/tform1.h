@@ -84,8 +84,6 @@ public:
     void ProgFinished(const link::ExchangeOutcome& outcome);
     void ReadFinished(const link::ExchangeOutcome& outcome);
     void FormDestroy();
-    bool isProgrammingActive() const { return programmingActive; }
-    bool isReadingActive() const { return readingActive; }
     // A worker has not ended yet (running, or finishing after a stop).
     bool hasDeviceWorker() const { return !progWorker.isNull() || !readWorker.isNull(); }
     TftdiDialog& cableDialog() { return *ftdiDialog_; }
@@ -129,9 +127,6 @@ private:
     bool gridRowMatches(int gridRow, const QString& lowerText) const;
     bool cardTextsMatch(int gridRow, const QByteArray& text) const;
     void createWindows();
-    // The type and partition lists of loops 1-5, in loop order.
-    const std::array<QComboBox*, 5>& loopTypeBoxes() const { return loopTypes_; }
-    const std::array<QComboBox*, 5>& loopPartBoxes() const { return loopParts_; }
     void startWorker(link::LinkWorker* worker, QPointer<link::LinkWorker>& slot);
     void workerEnded(link::LinkWorker* worker);
     void applyDeviceButtons();
@@ -149,6 +144,7 @@ private:
     std::unique_ptr<CardTable> table_;
     CardGridModel* gridModel_ = nullptr;
     QTimer* Timer1 = nullptr;
+    // The type and partition lists of loops 1-5, in loop order.
     std::array<QComboBox*, 5> loopTypes_{};
     std::array<QComboBox*, 5> loopParts_{};
     std::mt19937 random_;

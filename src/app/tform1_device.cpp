@@ -19,7 +19,6 @@
 namespace k8w {
 namespace {
 
-const QString kAttention = QStringLiteral("Внимание");
 const QString kNotFinished = QStringLiteral("Операция не завершена");
 const QString kProgramText = QStringLiteral("Программировать");
 const QString kReadText = QStringLiteral("Считать");
@@ -83,7 +82,6 @@ void TForm1::SetProgramming(bool on) {
     ui->SpeedButton1->setEnabled(!on);
     ui->BitBtn1->setEnabled(!on);
     ui->SetsGrid->setEnabled(!on);
-    Timer1->setInterval(100);
     if (on) Timer1->start(); else Timer1->stop();
     ui->Progress->setVisible(on);
     if (!on) {
@@ -134,7 +132,6 @@ void TForm1::SpeedButton1Click() {
         ui->Progress->setValue(0);
         if (readWorker) readWorker->Stop();
     }
-    Timer1->setInterval(100);
     if (readingActive) Timer1->start(); else Timer1->stop();
     if (!readingActive) {
         applyDeviceButtons();

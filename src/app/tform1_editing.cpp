@@ -9,12 +9,6 @@
 #include <cstring>
 
 namespace k8w {
-namespace {
-
-const QString kAttention = QStringLiteral("Внимание");
-
-} // namespace
-
 void TForm1::SetEditMode(bool on) {
     ui->GroupBox1->setEnabled(on);
     for (QWidget* sheet : {ui->MainGSM_Sheet, ui->Add_GSM_Sheet, ui->BalanceSheet, ui->Res_Pcn_Sheet,

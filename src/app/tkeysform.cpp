@@ -13,12 +13,6 @@
 #include <cstring>
 
 namespace k8w {
-namespace {
-
-const QString kAttention = QStringLiteral("Внимание");
-
-} // namespace
-
 // The window's grid draws every cell itself (tkeysform_grid.cpp).
 void SetUpKeysTab(TkeysForm& form, QTableWidget& grid);
 

@@ -46,7 +46,7 @@ void TmanualKeyDlg::keyEditChange() { ui->okButton->setEnabled(true); }
 void TmanualKeyDlg::okButtonClick() {
     const QString text = ui->keyEdit->text();
     auto refuse = [] {
-        showMessage(QStringLiteral("Внимание"), keys::kBadKeyCodeText, MsgButtons::Ok, MsgIcon::Warning);
+        showMessage(kAttention, keys::kBadKeyCodeText, MsgButtons::Ok, MsgIcon::Warning);
     };
     if (text.size() < 2 * keys::kKeyCodeSize) {
         refuse();

@@ -7,11 +7,6 @@
 #include <QFileInfo>
 #include <QLockFile>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace k8w {
 namespace {
 
@@ -26,8 +21,6 @@ QString lockPathFor(const QString& databaseFileName) {
     const QString canonical = info.canonicalFilePath();
     return (canonical.isEmpty() ? info.absoluteFilePath() : canonical) + QStringLiteral(".lock");
 }
-
-constexpr qint64 kFullCopyBytes = 9001LL * static_cast<qint64>(kCardSize);
 
 } // namespace
 
@@ -59,20 +52,20 @@ void CardBaseLock::release() {
     held_ = false;
 }
 
-QString CardBaseLock::holderText() const {
-    qint64 pid = 0;
+CardBaseLock::Holder CardBaseLock::holder() const {
+    Holder who;
     QString host;
-    QString app;
-    if (!lock_->getLockInfo(&pid, &host, &app)) return {};
-    return QStringLiteral("%1, process %2").arg(app.isEmpty() ? QStringLiteral("a program") : app).arg(pid);
+    if (!lock_->getLockInfo(&who.pid, &host, &who.app)) who = {};
+    return who;
 }
 
-bool CardBaseLock::heldByWindow() const {
-    qint64 pid = 0;
-    QString host;
-    QString app;
-    return lock_->getLockInfo(&pid, &host, &app) && isWindowProgram(app);
+QString CardBaseLock::holderText() const {
+    const Holder who = holder();
+    if (who.pid == 0) return {};
+    return QStringLiteral("%1, process %2").arg(who.app.isEmpty() ? QStringLiteral("a program") : who.app).arg(who.pid);
 }
+
+bool CardBaseLock::heldByWindow() const { return isWindowProgram(holder().app); }
 
 QString CardBaseLock::lockFilePath() const { return lock_->fileName(); }
 
@@ -101,29 +94,6 @@ CardUpdateResult UpdateCardFile(const QString& fileName, const CardChange& chang
     if (const QString error = WriteCardFile(fileName, table->cards.data(), kCardCapacity, table->cardTemplate);
         !error.isEmpty())
         return {CardUpdateStatus::SaveFailed, error};
-    return {};
-}
-
-QString CheckCardFileWritable(const QString& fileName) {
-    QString error;
-    const QString target = CardFileSaveTarget(fileName, &error);
-    if (target.isEmpty()) return error;
-    // Reserve the room of a full copy in a file of the save's own naming:
-    // this proves the folder takes a new file and the disk has the space.
-    QByteArray probe = QFile::encodeName(CardSaveTempPrefix(target) + QStringLiteral("XXXXXX"));
-    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0)
-        return QStringLiteral("cannot create a file in %1: %2")
-            .arg(QFileInfo(target).absolutePath(), QString::fromLocal8Bit(std::strerror(errno)));
-    int failure = cardSaveStepAllowed(CardSaveStep::Reserve, 0) ? ::posix_fallocate(fd, 0, kFullCopyBytes)
-                                                                : ENOSPC;
-    ::close(fd);
-    ::unlink(probe.constData());
-    if (failure == EINVAL || failure == EOPNOTSUPP) failure = 0;  // no reservation on this file system
-    if (failure)
-        return QStringLiteral("no room for a new copy of the database (%1 bytes) in %2: %3")
-            .arg(kFullCopyBytes)
-            .arg(QFileInfo(target).absolutePath(), QString::fromLocal8Bit(std::strerror(failure)));
     return {};
 }
 

@@ -42,6 +42,12 @@ public:
     QString lockFilePath() const;
 
 private:
+    struct Holder {
+        qint64 pid = 0;
+        QString app;
+    };
+    Holder holder() const;  // as the lock file names it; empty when unreadable
+
     std::unique_ptr<QLockFile> lock_;
     bool held_ = false;
 };
@@ -69,11 +75,5 @@ using CardChange = std::function<QString(CardTable& table)>;
 // message box.
 CardUpdateResult UpdateCardFile(const QString& fileName, const CardChange& change,
                                 int lockWaitMs = 10000);
-
-// Whether a rewrite of the database could succeed now: the file is a regular
-// file (or absent), its folder takes a new file and has room for a full copy.
-// Empty when it could; otherwise the reason. Run before a device is written,
-// so that no device is programmed whose result cannot be recorded.
-QString CheckCardFileWritable(const QString& fileName);
 
 } // namespace k8w

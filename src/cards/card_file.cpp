@@ -18,6 +18,7 @@ namespace k8w {
 namespace {
 
 constexpr qint64 kRecord = static_cast<qint64>(kCardSize);
+constexpr qint64 kFullCopyBytes = 9001 * kRecord;
 
 CardSaveHook& saveHook() {
     static CardSaveHook hook;
@@ -78,6 +79,17 @@ void removeStaleTemporaries(const QString& target) {
         if (entry.isSymLink() || !own.match(entry.fileName()).hasMatch()) continue;
         QFile::remove(entry.absoluteFilePath());
     }
+}
+
+// A new temporary file "<target>.save-XXXXXX" beside the target; its path
+// goes to `path`. -1 with `error` set when the folder takes no new file.
+int createTemporary(const QString& target, QByteArray& path, QString& error) {
+    path = QFile::encodeName(target + QStringLiteral(".save-XXXXXX"));
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0)
+        error = QStringLiteral("cannot create a file in %1: %2")
+                    .arg(QFileInfo(target).absolutePath(), systemError(errno));
+    return fd;
 }
 
 int syncFolder(const QString& target) {
@@ -172,7 +184,25 @@ QString CardFileSaveTarget(const QString& fileName, QString* error) {
     return target;
 }
 
-QString CardSaveTempPrefix(const QString& target) { return target + QStringLiteral(".save-"); }
+QString CheckCardFileWritable(const QString& fileName) {
+    QString error;
+    const QString target = CardFileSaveTarget(fileName, &error);
+    if (target.isEmpty()) return error;
+    // Reserve the room of a full copy in a file of the save's own naming:
+    // this proves the folder takes a new file and the disk has the space.
+    QByteArray probe;
+    const int fd = createTemporary(target, probe, error);
+    if (fd < 0) return error;
+    int failure = cardSaveStepAllowed(CardSaveStep::Reserve, 0) ? ::posix_fallocate(fd, 0, kFullCopyBytes) : ENOSPC;
+    ::close(fd);
+    ::unlink(probe.constData());
+    if (failure == EINVAL || failure == EOPNOTSUPP) failure = 0;  // no reservation on this file system
+    if (failure)
+        return QStringLiteral("no room for a new copy of the database (%1 bytes) in %2: %3")
+            .arg(kFullCopyBytes)
+            .arg(QFileInfo(target).absolutePath(), systemError(failure));
+    return {};
+}
 
 QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate) {
     QString error;
@@ -180,10 +210,9 @@ QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count,
     if (target.isEmpty()) return error;
     removeStaleTemporaries(target);
 
-    QByteArray temporary = QFile::encodeName(CardSaveTempPrefix(target) + QStringLiteral("XXXXXX"));
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return QStringLiteral("cannot create a file in %1: %2")
-                           .arg(QFileInfo(target).absolutePath(), systemError(errno));
+    QByteArray temporary;
+    const int fd = createTemporary(target, temporary, error);
+    if (fd < 0) return error;
     // A rewrite keeps the file's mode; a new file gets the usual one.
     struct stat old {};
     mode_t mode = 0;

@@ -43,8 +43,11 @@ QString CardLoadFailureText(CardLoadOutcome outcome, const QString& fileName);
 // The file a save writes: the target of a symbolic link, the name itself otherwise.
 // Empty (with `error` set) for a dangling link or a path that is not a regular file.
 QString CardFileSaveTarget(const QString& fileName, QString* error);
-// The temporary files of a save of `target` begin with this.
-QString CardSaveTempPrefix(const QString& target);
+// Whether a rewrite of the database could succeed now: the file is a regular
+// file (or absent), its folder takes a new file and has room for a full copy.
+// Empty when it could; otherwise the reason. Run before a device is written,
+// so that no device is programmed whose result cannot be recorded.
+QString CheckCardFileWritable(const QString& fileName);
 
 // Renames a database file the load refused or only partly read to
 // "<name>.bad-YYYYMMDD-HHMMSS" (with a counter if that exists already), so

@@ -3,6 +3,9 @@
 
 namespace k8w {
 
+// The title of the program's warnings and questions.
+inline const QString kAttention = QStringLiteral("Внимание");
+
 enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgAnswer { Ok, Yes, No };

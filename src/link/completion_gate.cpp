@@ -100,9 +100,4 @@ void CompletionGate::cancel() {
     changed_.notify_all();
 }
 
-bool CompletionGate::cancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
-}
-
 } // namespace k8w::link

@@ -20,7 +20,6 @@ public:
     bool runAndWait(std::function<void()> step);
     // Main-thread side.
     void cancel();
-    bool cancelled() const;
 
     // Runs, on the calling (main) thread, every step handed over so far.
     static void runWaitingSteps();

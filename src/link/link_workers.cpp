@@ -18,8 +18,10 @@ std::vector<LinkWorker*> orphans;  // main thread adds; finished() removes
 
 } // namespace
 
-LinkWorker::LinkWorker(QObject* context, CompletionStep step)
-    : step_(std::move(step)), gate_(std::make_shared<CompletionGate>(context)) {}
+LinkWorker::LinkWorker(const std::string& cableSerial, FtdiDriver& driver, Clock& clock, QObject* context,
+                       CompletionStep step)
+    : cableSerial_(cableSerial), driver_(driver), clock_(clock), step_(std::move(step)),
+      gate_(std::make_shared<CompletionGate>(context)) {}
 
 LinkWorker::~LinkWorker() = default;
 
@@ -40,9 +42,8 @@ void LinkWorker::StopLink() {
     if (link_) link_->Stop();
 }
 
-int LinkWorker::OpenAndStart(FTDI_Controller& link, const std::string& cableSerial, const std::uint8_t* data,
-                             int length, Exchange exchange) {
-    link.SetCableSerial(cableSerial);
+int LinkWorker::OpenAndStart(FTDI_Controller& link, const std::uint8_t* data, int length, Exchange exchange) {
+    link.SetCableSerial(cableSerial_);
     const int opened = link.Open(data, length);
     if (opened != kOpenOk) {
         outcome_.exchangeFailed = true;
@@ -63,30 +64,30 @@ void LinkWorker::Finish() {
 
 TProgThread::TProgThread(const Card& card, const std::string& cableSerial, FtdiDriver& driver, Clock& clock,
                          QObject* context, CompletionStep step)
-    : LinkWorker(context, std::move(step)), card_(card), cableSerial_(cableSerial), driver_(driver), clock_(clock) {
+    : LinkWorker(cableSerial, driver, clock, context, std::move(step)), card_(card) {
     setObjectName(QStringLiteral("TProgThread"));
 }
 
 void TProgThread::Execute() {
-    FTDI_Controller& link = MakeLink<FTDI_Controller>(driver_, clock_);
+    FTDI_Controller& link = MakeLink<FTDI_Controller>();
     outcome_ = {};
     ConfigImage image{};
     const int length = BuildConfigImage(card_, image, outcome_.imageCheckValue);
-    if (OpenAndStart(link, cableSerial_, image.data(), length, Exchange::Write) == kLinkDone)
+    if (OpenAndStart(link, image.data(), length, Exchange::Write) == kLinkDone)
         outcome_.exchangeSucceeded = true;
     Finish();
 }
 
 TReadThread::TReadThread(const std::string& cableSerial, FtdiDriver& driver, Clock& clock, QObject* context,
                          CompletionStep step)
-    : LinkWorker(context, std::move(step)), cableSerial_(cableSerial), driver_(driver), clock_(clock) {
+    : LinkWorker(cableSerial, driver, clock, context, std::move(step)) {
     setObjectName(QStringLiteral("TReadThread"));
 }
 
 void TReadThread::Execute() {
-    FTDI_ReadCtrl& link = MakeLink<FTDI_ReadCtrl>(driver_, clock_);
+    FTDI_ReadCtrl& link = MakeLink<FTDI_ReadCtrl>();
     outcome_ = {};
-    if (OpenAndStart(link, cableSerial_, nullptr, 0, Exchange::Read) == kLinkDone) {
+    if (OpenAndStart(link, nullptr, 0, Exchange::Read) == kLinkDone) {
         if (!IsValidReadImage(link.Data(), link.DataLength())) {
             outcome_.exchangeFailed = true;
             outcome_.failureReason = kBadImageText;

@@ -45,7 +45,9 @@ public:
     void Abandon();
 
 protected:
-    LinkWorker(QObject* context, CompletionStep step);
+    // The cable to open (empty: the first listed), its driver and the clock.
+    LinkWorker(const std::string& cableSerial, FtdiDriver& driver, Clock& clock, QObject* context,
+               CompletionStep step);
     void run() final;
     virtual void Execute() = 0;
     // Runs the completion step on the context's thread and waits for it.
@@ -53,12 +55,11 @@ protected:
     // Opens the cable and runs the exchange, noting a failure of either with
     // its reason in the outcome; the Start result (a failed opening counts
     // as a cable failure).
-    int OpenAndStart(FTDI_Controller& link, const std::string& cableSerial, const std::uint8_t* data, int length,
-                     Exchange exchange);
+    int OpenAndStart(FTDI_Controller& link, const std::uint8_t* data, int length, Exchange exchange);
     // The link object of the attempt; let go (cable and log closed) before
     // the thread ends, so a later attempt finds them free.
-    template <typename Link> Link& MakeLink(FtdiDriver& driver, Clock& clock) {
-        auto link = std::make_unique<Link>(driver, clock);
+    template <typename Link> Link& MakeLink() {
+        auto link = std::make_unique<Link>(driver_, clock_);
         Link& made = *link;
         std::lock_guard lock(linkMutex_);
         if (stopped_) made.Stop();  // a stop that came before the link existed
@@ -70,6 +71,9 @@ protected:
     ExchangeOutcome outcome_;
 
 private:
+    const std::string cableSerial_;
+    FtdiDriver& driver_;
+    Clock& clock_;
     std::mutex linkMutex_;  // Stop comes from the main thread
     std::unique_ptr<FTDI_Controller> link_;
     bool stopped_ = false;
@@ -90,9 +94,6 @@ protected:
 
 private:
     Card card_;  // a copy taken on the main thread when the attempt starts
-    std::string cableSerial_;
-    FtdiDriver& driver_;
-    Clock& clock_;
 };
 
 // One read attempt: opens the cable and runs the read exchange; the image
@@ -105,11 +106,6 @@ public:
 
 protected:
     void Execute() override;
-
-private:
-    std::string cableSerial_;
-    FtdiDriver& driver_;
-    Clock& clock_;
 };
 
 // Workers still running when their window went away are kept here until
