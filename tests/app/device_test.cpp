@@ -15,15 +15,18 @@
 #include "link/link_workers.h"
 #include "sim/sim_device.h"
 #include "sim/sim_ftdi_driver.h"
+#include "support/watchdog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <functional>
+#include <future>
 
 namespace k8w::test {
 namespace {
@@ -53,7 +56,7 @@ protected:
     bool waitForWorker() {
         QElapsedTimer timer;
         timer.start();
-        while (window().hasDeviceWorker() && timer.elapsed() < 10000)
+        while (window().hasDeviceWorker() && timer.elapsed() < test::kHangMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         return !window().hasDeviceWorker();
     }
@@ -114,6 +117,32 @@ TEST_F(DeviceTest, SuccessfulWriteRecordsTheResultAfterTheSuccessBox) {
     const std::vector<std::uint8_t> second = device.storedImage();
     EXPECT_EQ(+cardOnDisk().prevProgId, crc);
     EXPECT_EQ(+cardOnDisk().progId, static_cast<std::uint16_t>(second[583] | second[584] << 8));
+}
+
+TEST_F(DeviceTest, AWriteRefreshesTheProgrammedCardsRowAfterTheSearchMovedOn) {
+    table->cards[5] = usedCard(32006, QStringLiteral("17"), QStringLiteral("Гараж"));
+    writeDatabase(*table);
+    // The device holds the write after storing the image until the search is done.
+    std::promise<void> searched;
+    const std::shared_future<void> gate = searched.get_future().share();
+    device.setImageStoredListener([gate](const std::vector<std::uint8_t>&) { gate.wait_for(test::kHang); });
+    const auto release = qScopeGuard([&] { searched.set_value(); });
+    open();
+    ASSERT_TRUE(cell(1, 5).isEmpty());
+    click("ProgBtn");
+    type("SearchEdit", QStringLiteral("Гараж"));  // the search stays usable while the write runs
+    EXPECT_EQ(window().currentCardIndex(), 5);
+    EXPECT_TRUE(window().hasDeviceWorker());
+    searched.set_value();
+    release.dismiss();
+    ASSERT_TRUE(waitForWorker());
+    ASSERT_EQ(lastText(), link::kProgDoneText);
+
+    const Card& programmed = window().cardTable().cards[0];
+    EXPECT_GT(+programmed.progDate, 0.001);
+    EXPECT_EQ(cell(1, 5), CardRowTexts(programmed)[4]);
+    EXPECT_TRUE(cell(6, 5).isEmpty());  // the card now shown was not programmed
+    EXPECT_EQ(edit("ProgID1")->text(), ChecksumText(0));
 }
 
 TEST_F(DeviceTest, AWriteWhoseResultCannotBeSavedSaysSoAfterTheSuccessBox) {

@@ -10,6 +10,7 @@
 #include "sim/sim_one_wire_port.h"
 #include "support/recording_message_boxes.h"
 #include "support/temp_workdir.h"
+#include "support/watchdog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -60,7 +61,7 @@ protected:
     }
     // Waits (processing events) until `condition` holds; false after 10 s.
     static bool waitFor(const std::function<bool()>& condition) {
-        return QTest::qWaitFor(condition, 10'000);
+        return QTest::qWaitFor(condition, test::kHangMs);
     }
 
     template <typename T = QWidget> static T* child(QWidget& window, const char* name) {

@@ -3,6 +3,7 @@
 #include "cards/card_file.h"
 #include "cards/card_table.h"
 #include "support/temp_workdir.h"
+#include "support/watchdog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -69,7 +70,7 @@ TEST(CrashSafety, RewriteKilledAtRandomMomentsLeavesTheOldOrTheNewFileWhole) {
     for (int round = 0; round < rounds(); ++round) {
         const int target = 1 - current;
         std::unique_ptr<QProcess> writer(rewrite(target));
-        ASSERT_TRUE(writer->waitForStarted(5000));
+        ASSERT_TRUE(writer->waitForStarted(test::kHangMs));
         writer->waitForFinished(std::uniform_int_distribution<int>(0, spanMs)(random));
         if (writer->state() != QProcess::NotRunning) {
             writer->kill();  // SIGKILL

@@ -10,9 +10,9 @@
 #include "sim/sim_device.h"
 #include "support/sim_process.h"
 #include "support/temp_workdir.h"
+#include "support/watchdog.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -169,12 +169,11 @@ TEST_F(CliCardBase, PipeAsTheDatabaseIsRefusedAtOnceByEveryCommand) {
          {QStringList{QStringLiteral("cards"), QStringLiteral("--db"), db},
           QStringList{QStringLiteral("image"), QStringLiteral("--row"), QStringLiteral("1"), QStringLiteral("--db"), db},
           programArgs(1, QStringLiteral("/nonexistent"), db)}) {
-        QElapsedTimer timer;
-        timer.start();
-        const CliRun run = runCli(args, 5000);
+        // A command that opened the pipe for reading would wait for a writer
+        // forever: the watchdog ends it and its exit status shows it.
+        const CliRun run = runCli(args, test::kHangMs);
         EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("not a regular file"))) << run.err.toStdString();
-        EXPECT_LT(timer.elapsed(), 1000);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "served_device.h"
 #include "support/sim_process.h"
 #include "support/temp_workdir.h"
+#include "support/watchdog.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -126,11 +127,11 @@ class LineReader {
 public:
     explicit LineReader(QProcess& process) : process_(process) {}
     // The text of the next line (after the time of day and " > "), or empty
-    // when none comes within 10 s.
+    // when none comes before the hang watchdog.
     QString next() {
         static const QRegularExpression logLine(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}[^>]* > (.*)$"));
         while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(10000)) return {};
+            if (!process_.waitForReadyRead(test::kHangMs)) return {};
         const QString line = QString::fromUtf8(process_.readLine()).chopped(1);
         const auto match = logLine.match(line);
         EXPECT_TRUE(match.hasMatch()) << line.toStdString();
@@ -153,7 +154,7 @@ TEST_F(CliControl, WatchPrintsTheLogAndEveryChangeAsItHappensUntilCtrlC) {
     served.device().setInputs({{4700, 59999, 60000, 0, 65535}, true, true});
     QProcess watch;
     watch.start(QStringLiteral(K8W_CLI_PATH), {"watch", "--port", served.path()});
-    ASSERT_TRUE(watch.waitForStarted(5000));
+    ASSERT_TRUE(watch.waitForStarted(test::kHangMs));
     LineReader lines(watch);
     QStringList first;
     for (int i = 0; i < 15; ++i) first << lines.next();

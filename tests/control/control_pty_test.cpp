@@ -5,6 +5,7 @@
 #include "link/qt_serial_driver.h"
 #include "served_device.h"
 #include "sim/sim_ftdi_driver.h"
+#include "support/watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,10 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// Waits (for real, at most 10 s) until `done` holds; between looks it
+// Waits (for real, at most the hang watchdog) until `done` holds; between looks it
 // takes what the link hands over, as the window's fetch timer does.
 bool waitUntil(const std::function<bool()>& done) {
-    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    const auto giveUp = std::chrono::steady_clock::now() + k8w::test::kHang;
     while (!done()) {
         if (std::chrono::steady_clock::now() > giveUp) return false;
         std::this_thread::sleep_for(5ms);

@@ -1,4 +1,5 @@
 #include "manual_clock.h"
+#include "support/watchdog.h"
 
 #include <chrono>
 #include <thread>
@@ -45,7 +46,7 @@ bool ManualClock::waitFor(std::condition_variable& wake, std::unique_lock<std::m
 
 bool ManualClock::settle() {
     const std::uint64_t epoch = epoch_.fetch_add(1) + 1;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto giveUp = std::chrono::steady_clock::now() + k8w::test::kHang;
     while (std::chrono::steady_clock::now() < giveUp) {
         {
             std::lock_guard lock(publishedMutex_);
