@@ -124,6 +124,7 @@ bool FTDI_VexlarCtrl::SendStep(bool mayTakeCommand) {
     if (last != 0) {
         if (current_.retries == 0) {
             lastSendTick_.store(0);
+            timedOutCode_ = current_.code;
             linkError_.store(kLinkErrorTimeout);
             return false;
         }

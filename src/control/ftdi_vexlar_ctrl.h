@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 namespace k8w::control {
@@ -60,6 +61,9 @@ public:
     // failure's text (possibly none) into `text`; otherwise the code of the
     // reply copied into `reply`, with `text` set for some codes.
     int FetchReply(CtrlCommand& reply, QString& text);
+    // Called by FetchReply on the calling thread once it has taken a failure
+    // and before it words it: tests run the link thread on from here.
+    void SetFailureTakenHook(std::function<void()> hook) { failureTaken_ = std::move(hook); }
 
 protected:
     void run() override;
@@ -105,8 +109,10 @@ private:
 
     mutable std::mutex queueLock_;
     CtrlCommand current_;
+    std::uint8_t timedOutCode_ = 0;  // the command of the last timeout, set with linkError_
     std::deque<CtrlCommand> commandQueue_;
     std::deque<CtrlCommand> replyQueue_;
+    std::function<void()> failureTaken_;  // main thread only
     bool sending_ = false;          // current_ taken and on its way to the cable
     std::uint64_t resets_ = 0;      // a send that overlaps a reset awaits nothing
 

@@ -74,7 +74,18 @@ void FTDI_VexlarCtrl::RequestHandshake() {
 
 int FTDI_VexlarCtrl::FetchReply(CtrlCommand& reply, QString& text) {
     text.clear();
-    if (const int error = linkError_.exchange(0); error != 0) {
+    int error = 0;
+    std::uint8_t timedOut = 0;
+    {
+        // A timeout and its command are set together under the lock and taken
+        // together here: once the failure is taken the link may send the next
+        // command, so `current_` may no longer be the one that timed out.
+        std::lock_guard lock(queueLock_);
+        error = linkError_.exchange(0);
+        timedOut = timedOutCode_;
+    }
+    if (error != 0) {
+        if (failureTaken_) failureTaken_();
         switch (error) {
         case link::kOpenFailed:
             text = kTextDriverSilent;
@@ -85,11 +96,9 @@ int FTDI_VexlarCtrl::FetchReply(CtrlCommand& reply, QString& text) {
         case kLinkErrorManyCables:
             text = kTextManyCables;
             break;
-        case kLinkErrorTimeout: {
-            std::lock_guard lock(queueLock_);
-            text = kTextTimeout + QString::number(current_.code);
+        case kLinkErrorTimeout:
+            text = kTextTimeout + QString::number(timedOut);
             break;
-        }
         default:
             break;
         }

@@ -75,6 +75,26 @@ TEST_F(ControlLinkTest, AnUnansweredStatusPollGoesOutThreeTimesThenTimesOutWith1
     EXPECT_EQ(link->PendingCount(), 0);
 }
 
+// The window fetches the timeout while the link thread may already be
+// sending the next command: the text still names the one that timed out.
+TEST_F(ControlLinkTest, ATimeoutNamesItsCommandWhenTheLinkTakesTheNextOneMeanwhile) {
+    device.addFault({Phase::CtrlStatus, FaultKind::Silence});
+    show();
+    link->PollStatus();
+    link->RequestKey();  // waits behind the poll's resends
+    ASSERT_TRUE(clock.run(1000));
+    ASSERT_TRUE(sendTimes(control::kCmdReadKey).empty());
+    bool ranOn = false;
+    link->SetFailureTakenHook([&] { ranOn = clock.run(10); });
+    const Fetched timeout = fetchOne(*link);
+    link->SetFailureTakenHook({});
+    ASSERT_TRUE(ranOn);
+    EXPECT_EQ(sendTimes(control::kCmdReadKey).size(), 1u);  // the race did happen
+    EXPECT_EQ(timeout.result, control::kFetchLinkError);
+    EXPECT_EQ(timeout.text, QStringLiteral("Таймаут ожидания ответа, cmd = 12"));
+    EXPECT_EQ(fetchOne(*link).result, control::kCmdReadKey);
+}
+
 struct SetOutputsCase {
     int bit;
     std::uint32_t timeoutMs;
