@@ -1,0 +1,163 @@
+#pragma once
+// The card base as the window and k8w-cli see it: the database file of one
+// installer or a base shared by the team on a PostgreSQL server. Callers do
+// not know which kind they use. Every call runs on the caller's thread and
+// shows no message box: the result says what happened and why.
+#include "cards/card.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace k8w {
+
+struct CardTable;
+
+// Revision of one slot: grows by one with every change of that slot. 0 for a
+// slot never written. The file keeps no revisions: there they count the
+// changes made through this store object.
+using CardRevision = std::int64_t;
+
+// Slot number used for the new-card template in change notices.
+constexpr int kTemplateSlot = -1;
+
+enum class CardStoreStatus {
+    Done,            // the change is stored (or the read succeeded)
+    Conflict,        // the card changed since the caller's revision; see `newer`
+    CodeTaken,       // another card in use has this device code (the base refused it)
+    ReadOnly,        // this user may only read the base
+    ConnectionLost,  // the server cannot be reached; `reason` is the server's reason
+    Locked,          // file: another program holds the database
+    Unreadable,      // file: missing, refused or partly read; server: no card base there
+    Refused,         // the caller's change function refused; nothing written
+    NotFound,        // history/restore: no such revision of that slot
+    SaveFailed,      // the file rewrite failed (the old file is whole); memory kept
+};
+
+// One version of a card as the base keeps it.
+struct CardVersion {
+    Card card{};
+    CardRevision revision = 0;
+    QString changedBy;     // "user@host" on a server; empty on a file
+    QDateTime changedAt;   // local time; invalid on a file
+    QString kind;          // history: "save", "delete", "key", "program", "restore", "copy"
+};
+
+struct CardStoreResult {
+    CardStoreStatus status = CardStoreStatus::Done;
+    // Why, for every status but Done: English for k8w-cli, except
+    // ConnectionLost, where it is the server's own reason (shown in the box).
+    QString reason;
+    // Done: the card as now stored with its new revision.
+    // Conflict: the newer version, with who changed it and when.
+    CardVersion current;
+
+    bool ok() const { return status == CardStoreStatus::Done; }
+};
+
+// Texts of the window for a shared base.
+inline const QString kCardConflictQuestion = QStringLiteral(
+    "Эту карточку уже изменил другой пользователь (%1, %2).\nЗаписать ваши изменения поверх?");
+inline const QString kCardBaseReadOnlyText = QStringLiteral("Нет прав на изменение общей базы карточек.");
+inline const QString kCardBaseLostText =
+    QStringLiteral("Нет связи с общей базой карточек:\n%1\n\nИзменения не записаны.");
+inline const QString kCardCodeTakenText = QStringLiteral("Такой код УО уже есть в базе");
+
+// The conflict question with who changed the card and when.
+QString CardConflictQuestion(const CardVersion& newer);
+
+// Changes announced by other users since the last poll.
+struct CardChanges {
+    std::vector<int> changedSlots;  // changed slots, kTemplateSlot for the template; no repeats
+    bool all = false;        // the connection was renewed: anything may have changed, reload
+};
+
+// A change a command makes to the newest version of a card: returns an empty
+// text, or why it refuses (nothing is then written). It may be run more than
+// once when another user changes the card meanwhile.
+using CardEdit = std::function<QString(Card& card)>;
+
+class CardStore {
+public:
+    virtual ~CardStore() = default;
+
+    // The file path, or the server URI without any password.
+    virtual QString location() const = 0;
+    virtual bool isShared() const = 0;
+
+    // Reads every slot and the template; `revisions` gets one entry per slot.
+    virtual CardStoreResult loadAll(CardTable& table, std::vector<CardRevision>& revisions) = 0;
+    // The newest version of one slot (kTemplateSlot: the template).
+    virtual CardStoreResult readCard(int slot) = 0;
+
+    // Stores a card the user edited, if the slot is still at revision `seen`
+    // (else Conflict; storing "over" theirs is a second call with the newer
+    // revision). `newTemplate`, when given, renews the template with it.
+    virtual CardStoreResult saveCard(int slot, const Card& card, CardRevision seen,
+                                     const Card* newTemplate = nullptr) = 0;
+    // Empties a slot at revision `seen` (else Conflict).
+    virtual CardStoreResult deleteCard(int slot, CardRevision seen) = 0;
+    // Sets one key slot of a card at revision `seen` (else Conflict); the rest
+    // of the newest version is kept.
+    virtual CardStoreResult setKey(int slot, int group, int entry, const KeyEntry& key, CardRevision seen) = 0;
+    // Applies `edit` to the newest version of a card in use, retrying when
+    // another user changes it meanwhile. `kind` goes into the history.
+    virtual CardStoreResult updateCard(int slot, const CardEdit& edit, const QString& kind) = 0;
+    // A successful programming: progDate = programmedAt, prevProgId = the
+    // stored progId, progId = imageChecksum, on the newest version only.
+    CardStoreResult recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);
+    virtual CardStoreResult renewTemplate(const Card& cardTemplate) = 0;
+
+    // Whether a change could be recorded now (Done, ReadOnly, ConnectionLost,
+    // SaveFailed...): asked before a device is written, so no device is
+    // programmed whose result cannot be kept. Reconnects when needed.
+    virtual CardStoreResult checkWritable() = 0;
+    // False for a role without the right to change the base (known after
+    // loadAll or checkWritable).
+    virtual bool canWrite() const = 0;
+
+    // Change notices of other users. The socket to watch for readability
+    // (-1: none, as for a file); it changes when the store reconnects, and
+    // the listener is told each time (with -1 when the connection is lost).
+    virtual int notificationSocket() const = 0;
+    virtual void setSocketListener(std::function<void(int socket)> listener) = 0;
+    // Reads what arrived (never blocks).
+    virtual CardChanges takeChanges() = 0;
+
+    // Versions of one slot, the newest first (empty on a file).
+    virtual CardStoreResult history(int slot, std::vector<CardVersion>& versions) = 0;
+    // Makes an earlier version current again (a change of its own).
+    virtual CardStoreResult restore(int slot, CardRevision revision) = 0;
+
+    // Whole-base copy: whether any slot is in use, and a replacement of
+    // every slot and the template (each changed slot recorded as "copy").
+    virtual CardStoreResult hasCards(bool& any) = 0;
+    virtual CardStoreResult replaceAll(const CardTable& table) = 0;
+
+    // Writes what a failed save left in memory (file); nothing on a server.
+    virtual CardStoreResult flush() = 0;
+};
+
+// Whether a base location names a server: "postgresql://" or "postgres://".
+bool IsCardBaseUri(const QString& location);
+// The URI with any password removed, for messages and logs.
+QString CardBaseUriForDisplay(const QString& uri);
+
+enum class CardFileAccess {
+    // The caller holds the database lock for the whole run (the window):
+    // the store keeps the table in memory and rewrites the file after each change.
+    Held,
+    // Each change takes the lock, re-reads and rewrites the file (k8w-cli).
+    PerChange,
+};
+
+// Opens a base by its location: a file path, or a libpq URI passed to the
+// server whole. A file opens without reading; a server is connected to and
+// its schema checked. Null (and why in `error`) on failure.
+std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error);
+
+} // namespace k8w
