@@ -97,6 +97,9 @@ public:
     // Stores a card the user edited, if the slot is still at revision `seen`
     // (else Conflict; storing "over" theirs is a second call with the newer
     // revision). `newTemplate`, when given, renews the template with it.
+    // On a server the programming result and the keys stay as the newest
+    // version has them (only recordProgramming and setKey change them); the
+    // file, which only this window writes, takes the card as given.
     virtual CardStoreResult saveCard(int slot, const Card& card, CardRevision seen,
                                      const Card* newTemplate = nullptr) = 0;
     // Empties a slot at revision `seen` (else Conflict).
