@@ -6,9 +6,15 @@
 #include "common/cp1251.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -43,6 +49,58 @@ void BM_LoadFullDatabase(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * 9001 * static_cast<int64_t>(kCardSize));
 }
 BENCHMARK(BM_LoadFullDatabase)->Unit(benchmark::kMillisecond);
+
+// Plain reads of the whole file with read(): into a buffer of the file's
+// size (`chunk` 0, what a load must do at the least), or through one small
+// buffer used again and again (what `cat` does). True when all of it came.
+bool plainRead(const QByteArray& path, std::vector<char>& into, std::size_t chunk) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    for (;;) {
+        const std::size_t at = chunk ? 0 : done;
+        const ssize_t got = ::read(fd, into.data() + at, chunk ? chunk : into.size() - done);
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    return done == 9001 * kCardSize;
+}
+
+// Load and the plain reads of the same file taken in turn in each iteration;
+// the time is the load's, with the plain reads' beside it and the ratios.
+void BM_LoadAgainstPlainRead(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::size_t kChunk = 64 * 1024;
+    FullDatabase db;
+    const QByteArray path = QFile::encodeName(db.path);
+    auto into = CardTable::create();
+    std::vector<char> whole(9001 * kCardSize);
+    std::vector<char> chunk(kChunk);
+    Clock::duration loading{}, reading{}, streaming{};
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        if (!plainRead(path, whole, 0)) state.SkipWithError("plain read failed");
+        const auto read = Clock::now();
+        if (!plainRead(path, chunk, kChunk)) state.SkipWithError("streaming read failed");
+        const auto streamed = Clock::now();
+        if (!LoadCardFile(db.path, into->cards.data(), kCardCapacity, into->cardTemplate))
+            state.SkipWithError("load failed");
+        const auto loaded = Clock::now();
+        reading += read - start;
+        streaming += streamed - read;
+        loading += loaded - streamed;
+        state.SetIterationTime(std::chrono::duration<double>(loaded - streamed).count());
+    }
+    const double n = static_cast<double>(state.iterations());
+    const auto ms = [n](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count() / n; };
+    state.counters["load_ms"] = ms(loading);
+    state.counters["read_ms"] = ms(reading);
+    state.counters["stream_ms"] = ms(streaming);
+    state.counters["load/read"] = ms(loading) / ms(reading);
+    state.counters["load/stream"] = ms(loading) / ms(streaming);
+}
+BENCHMARK(BM_LoadAgainstPlainRead)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_SaveFullDatabase(benchmark::State& state) {
     FullDatabase db;
