@@ -1,5 +1,7 @@
 #include "cards/card_file.h"
 
+#include "cards/card_backup.h"
+
 #include "common/message_box.h"
 
 #include <QDateTime>
@@ -219,6 +221,7 @@ QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count,
     QString error;
     const QString target = CardFileSaveTarget(fileName, &error);
     if (target.isEmpty()) return error;
+    BackupBeforeChange(fileName, BackupWhen::FirstChangeOfDay);
     removeStaleTemporaries(target);
 
     QByteArray temporary;

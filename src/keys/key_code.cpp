@@ -1,5 +1,7 @@
 #include "keys/key_code.h"
 
+#include "cards/key_code_text.h"
+
 namespace k8w::keys {
 
 KeyCode KeyCodeFromIdentity(const std::uint8_t* identity) {
@@ -17,11 +19,7 @@ QString KeyCodeText(const std::uint8_t* code) {
     return text;
 }
 
-QString TypedKeyCodeText(const std::uint8_t* code) {
-    QString text;
-    for (int i = kKeyCodeSize - 1; i >= 0; --i) text += QStringLiteral("%1").arg(code[i], 2, 16, QLatin1Char('0'));
-    return text;
-}
+QString TypedKeyCodeText(const std::uint8_t* code) { return KeyCodeHexText(code); }
 
 bool ParseHexPair(QStringView pair, std::uint8_t& value) {
     if (pair.size() != 2) return false;
@@ -39,14 +37,7 @@ bool ParseHexPair(QStringView pair, std::uint8_t& value) {
     return true;
 }
 
-bool ParseTypedKeyCode(const QString& text, KeyCode& code) {
-    if (text.size() != 2 * kKeyCodeSize) return false;
-    KeyCode parsed{};
-    for (int k = 0; k < kKeyCodeSize; ++k)
-        if (!ParseHexPair(QStringView(text).mid(2 * k, 2), parsed[kKeyCodeSize - 1 - k])) return false;
-    code = parsed;
-    return true;
-}
+bool ParseTypedKeyCode(const QString& text, KeyCode& code) { return ParseKeyCodeHex(text, code.data()); }
 
 std::uint8_t OneWireCrc8(const std::uint8_t* bytes, std::size_t count) {
     std::uint8_t crc = 0;
