@@ -3,6 +3,7 @@
 // when the window goes away.
 #include "app/tform1.h"
 
+#include "app/card_grid_model.h"
 #include "app/tform2.h"
 #include "app/tftdi_dialog.h"
 #include "cards/card_base.h"
@@ -102,8 +103,11 @@ void TForm1::ProgFinished(const link::ExchangeOutcome& outcome) {
     Timer1->stop();
     ui->Progress->setValue(0);
     if (outcome.exchangeSucceeded && programmedSlot_ >= 0) {
-        link::RecordProgramming(table_->cards[static_cast<std::size_t>(programmedSlot_)], outcome.imageCheckValue,
-                                dayDateNow());
+        Card& programmed = table_->cards[static_cast<std::size_t>(programmedSlot_)];
+        link::RecordProgramming(programmed, outcome.imageCheckValue, dayDateNow());
+        // The search may have moved to another card while the write ran:
+        // the programmed card's row is rewritten, then the shown card's.
+        gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(programmed));
         ShowCardSummary();
         showMessage(QStringLiteral("Операция завершена"), link::kProgDoneText, MsgButtons::Ok, MsgIcon::Information);
         // A result that could not be written is tried again when the window

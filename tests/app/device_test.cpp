@@ -126,7 +126,7 @@ TEST_F(DeviceTest, AWriteRefreshesTheProgrammedCardsRowAfterTheSearchMovedOn) {
     std::promise<void> searched;
     const std::shared_future<void> gate = searched.get_future().share();
     device.setImageStoredListener([gate](const std::vector<std::uint8_t>&) { gate.wait_for(test::kHang); });
-    const auto release = qScopeGuard([&] { searched.set_value(); });
+    auto release = qScopeGuard([&] { searched.set_value(); });
     open();
     ASSERT_TRUE(cell(1, 5).isEmpty());
     click("ProgBtn");
