@@ -5,7 +5,7 @@
 // device image.
 #include "fuzz_support.h"
 
-#include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 #include "cards/card_file.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"

@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include "support/cli_usage_text.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -110,15 +112,8 @@ TEST_F(PackageContents, InstalledCliRunsAndPrintsItsUsage) {
     EXPECT_TRUE(cli.err.startsWith(QStringLiteral("usage: k8w-cli COMMAND"))) << cli.err.toStdString();
 }
 
-// The sets of commands and exit statuses named by a usage text and by the
-// COMMANDS and EXIT STATUS sections of a manual page.
-QSet<QString> usageCommands(const QString& usage) {
-    QSet<QString> names;
-    const QRegularExpression line(QStringLiteral("^  ([a-z][a-z-]*) "), QRegularExpression::MultilineOption);
-    for (auto m = line.globalMatch(usage); m.hasNext();) names.insert(m.next().captured(1));
-    return names;
-}
-
+// The exit statuses named by a usage text, and the tags of the COMMANDS and
+// EXIT STATUS sections of a manual page.
 QSet<QString> usageExitStatuses(const QString& usage) {
     QSet<QString> codes;
     const QRegularExpression code(QStringLiteral("(?:: |, |\\n +)(\\d+) "));
@@ -127,10 +122,11 @@ QSet<QString> usageExitStatuses(const QString& usage) {
     return codes;
 }
 
-std::string listed(const QSet<QString>& names) {
-    QStringList sorted(names.begin(), names.end());
+template <typename Texts>
+std::string listed(const Texts& texts) {
+    QStringList sorted(texts.begin(), texts.end());
     sorted.sort();
-    return sorted.join(QLatin1Char(' ')).toStdString();
+    return sorted.join(QLatin1Char('\n')).toStdString();
 }
 
 QString manSection(const QString& page, const QString& title) {
@@ -140,11 +136,11 @@ QString manSection(const QString& page, const QString& title) {
     return page.mid(start, end < 0 ? -1 : end - start);
 }
 
-QSet<QString> manTags(const QString& section, const QString& tagPattern) {
-    QSet<QString> tags;
+// Each tag as it reads.
+QStringList manTags(const QString& section, const QString& tagPattern) {
+    QStringList tags;
     const QRegularExpression tag(QStringLiteral("^\\.TP\\n") + tagPattern, QRegularExpression::MultilineOption);
-    for (auto m = tag.globalMatch(section); m.hasNext();)
-        tags.insert(m.next().captured(1).remove(QLatin1Char('\\')));
+    for (auto m = tag.globalMatch(section); m.hasNext();) tags << k8w::test::roffPlain(m.next().captured(1));
     return tags;
 }
 
@@ -153,10 +149,12 @@ TEST_F(PackageContents, ManualPageNamesEveryCommandAndExitStatusOfTheCli) {
     const QString page = unzipped(path("usr/share/man/man1/k8w-cli.1.gz"));
     ASSERT_FALSE(page.isEmpty());
 
-    const QSet<QString> commands = usageCommands(usage);
-    EXPECT_GE(commands.size(), 13);
-    EXPECT_EQ(listed(manTags(manSection(page, QStringLiteral("COMMANDS")), QStringLiteral("\\\\fB((?:[a-z]|\\\\-)+)"))),
-              listed(commands));
+    // Each command's entry shows the synopsis that the usage prints, and no
+    // entry is left of a command that has gone.
+    const QMap<QString, QString> synopses = k8w::test::usageSynopses(usage);
+    EXPECT_GE(synopses.size(), 13);
+    EXPECT_EQ(listed(manTags(manSection(page, QStringLiteral("COMMANDS")), QStringLiteral("(.+)"))),
+              listed(synopses.values()));
 
     const QSet<QString> statuses = usageExitStatuses(usage);
     EXPECT_TRUE(statuses.contains(QStringLiteral("130")));

@@ -1,5 +1,7 @@
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 
 #include "cards/card_file.h"
 #include "cards/card_table.h"
@@ -16,12 +18,7 @@ const QString kDb = QStringLiteral("--db");
 
 } // namespace
 
-int runCards(const QStringList& args) {
-    const Options options(args, {kDb}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runCards(const Options& options) {
     const auto table = loadDatabase(options.value(kDb, kCardFileName));
     if (!table) return kExitBadInput;
     for (int slot = 0; slot < kCardCapacity; ++slot) {
@@ -37,13 +34,8 @@ int runCards(const QStringList& args) {
     return kExitOk;
 }
 
-int runImage(const QStringList& args) {
+int runImage(const Options& options) {
     const QString out = QStringLiteral("--out");
-    const Options options(args, {kDb, QStringLiteral("--row"), out}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
     const auto table = loadDatabase(options.value(kDb, kCardFileName));
     if (!table) return kExitBadInput;
     const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));

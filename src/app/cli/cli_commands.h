@@ -1,7 +1,8 @@
 #pragma once
-#include <QStringList>
 
 namespace k8w::cli {
+
+class Options;
 
 // Exit statuses of k8w-cli.
 constexpr int kExitOk = 0;
@@ -14,19 +15,20 @@ constexpr int kExitInterrupted = 130;   // stopped with Ctrl-C
 // How long a writing command waits for another command's rewrite to end.
 constexpr int kLockWaitMs = 10000;
 
-// Each command gets the arguments after its name.
-int runCards(const QStringList& args);
-int runImage(const QStringList& args);
-int runProgram(const QStringList& args);
-int runRead(const QStringList& args);
-int runDiff(const QStringList& args);
-int runSim(const QStringList& args);
-int runKeys(const QStringList& args);
-int runKeyAdd(const QStringList& args);
-int runKeyRead(const QStringList& args);
-int runKeyDel(const QStringList& args);
-int runStatus(const QStringList& args);
-int runSet(const QStringList& args);
-int runWatch(const QStringList& args);
+// The handlers of the commands in cli_command_table.cpp; each gets its
+// command line parsed against its entry there.
+int runCards(const Options& options);
+int runImage(const Options& options);
+int runProgram(const Options& options);
+int runRead(const Options& options);
+int runDiff(const Options& options);
+int runSim(const Options& options);
+int runKeys(const Options& options);
+int runKeyAdd(const Options& options);
+int runKeyRead(const Options& options);
+int runKeyDel(const Options& options);
+int runStatus(const Options& options);
+int runSet(const Options& options);
+int runWatch(const Options& options);
 
 } // namespace k8w::cli

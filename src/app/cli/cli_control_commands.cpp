@@ -2,6 +2,7 @@
 // over the same control link, with the same texts.
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 
 #include "common/clock.h"
 #include "control/ftdi_vexlar_ctrl.h"
@@ -56,14 +57,9 @@ private:
 };
 
 // The control link always opens the first cable listed, so a port or cable
-// given on the command line becomes a driver that lists only that one.
-std::unique_ptr<link::FtdiDriver> chooseCables(const Options& options, bool& ok) {
-    ok = true;
-    if (options.has(kPort) && options.has(kCable)) {
-        printError(QStringLiteral("give either --port or --cable, not both"));
-        ok = false;
-        return nullptr;
-    }
+// given on the command line (at most one of the two) becomes a driver that
+// lists only that one.
+std::unique_ptr<link::FtdiDriver> chooseCables(const Options& options) {
     using Ports = std::vector<link::QtSerialDriver::Port>;
     if (options.has(kPort))
         return std::make_unique<link::QtSerialDriver>(Ports{{QStringLiteral("PORT"), options.value(kPort)}});
@@ -156,15 +152,8 @@ struct CommonOptions {
     int waitSeconds = kDefaultWaitSeconds;
 };
 
-// --port / --cable, and --wait where `withWait`; false after printing why.
-bool readCommonOptions(const QStringList& args, bool withWait, CommonOptions& common) {
-    QStringList valued{kPort, kCable};
-    if (withWait) valued << kWait;
-    const Options options(args, valued, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return false;
-    }
+// --port / --cable, and --wait where the command takes it; false after printing why.
+bool readCommonOptions(const Options& options, CommonOptions& common) {
     if (options.has(kWait)) {
         bool number = false;
         common.waitSeconds = options.value(kWait).toInt(&number);
@@ -173,10 +162,9 @@ bool readCommonOptions(const QStringList& args, bool withWait, CommonOptions& co
             return false;
         }
     }
-    bool ok = false;
-    common.own = chooseCables(options, ok);
+    common.own = chooseCables(options);
     common.cables = common.own ? common.own.get() : &link::systemFtdiDriver();
-    return ok;
+    return true;
 }
 
 // Polls the status once and prints it, with the key when one waits.
@@ -232,29 +220,25 @@ std::optional<Setting> parseSetting(const QString& arg) {
 
 } // namespace
 
-int runStatus(const QStringList& args) {
+int runStatus(const Options& options) {
     CommonOptions common;
-    if (!readCommonOptions(args, true, common)) return kExitBadInput;
+    if (!readCommonOptions(options, common)) return kExitBadInput;
     InterruptFlag flag;
     ControlSession session(*common.cables);
     return printStatus(session, common.waitSeconds);
 }
 
-int runSet(const QStringList& args) {
-    QStringList optionArgs;
+int runSet(const Options& options) {
     std::vector<Setting> settings;
     bool parsed = true;
-    for (const QString& arg : args) {
-        if (arg.startsWith(QLatin1String("--")) || !arg.contains(QLatin1Char('='))) {
-            optionArgs << arg;
-        } else if (const auto setting = parseSetting(arg)) {
+    for (const QString& arg : options.operands()) {
+        if (const auto setting = parseSetting(arg))
             settings.push_back(*setting);
-        } else {
+        else
             parsed = false;
-        }
     }
     CommonOptions common;
-    if (!parsed || !readCommonOptions(optionArgs, true, common)) return kExitBadInput;
+    if (!parsed || !readCommonOptions(options, common)) return kExitBadInput;
     if (settings.empty()) {
         printError(QStringLiteral("set needs NAME=on|off or sim=1|2"));
         return kExitBadInput;
@@ -286,9 +270,9 @@ int runSet(const QStringList& args) {
     return printStatus(session, common.waitSeconds);
 }
 
-int runWatch(const QStringList& args) {
+int runWatch(const Options& options) {
     CommonOptions common;
-    if (!readCommonOptions(args, false, common)) return kExitBadInput;
+    if (!readCommonOptions(options, common)) return kExitBadInput;
     InterruptFlag flag;
     ControlSession session(*common.cables);
     control::FTDI_VexlarCtrl& link = session.link();

@@ -2,7 +2,9 @@
 // results view shows them.
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image_compare.h"
+#include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 
 #include "cards/card_file.h"
 #include "cards/card_table.h"
@@ -38,18 +40,9 @@ bool readImageFile(const QString& fileName, ConfigImage& image) {
 
 } // namespace
 
-int runDiff(const QStringList& args) {
+int runDiff(const Options& options) {
     const QString kDb = QStringLiteral("--db");
     const QString kImage = QStringLiteral("--image");
-    const Options options(args, {kDb, QStringLiteral("--row"), kImage}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
-    if (!options.has(kImage)) {
-        printError(QStringLiteral("--image FILE is required"));
-        return kExitBadInput;
-    }
     const auto table = loadDatabase(options.value(kDb, kCardFileName));
     if (!table) return kExitBadInput;
     const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));

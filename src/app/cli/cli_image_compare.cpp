@@ -1,6 +1,6 @@
 #include "app/cli/cli_image_compare.h"
 
-#include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 #include "cards/card.h"
 #include "cards/config_image.h"
 #include "keys/key_code.h"

@@ -2,7 +2,9 @@
 // the command line. A change touches the 16 bytes of one key slot and
 // nothing else of the file; it goes through the locked, crash-safe update.
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 
 #include "cards/card_base.h"
 #include "cards/card_file.h"
@@ -26,7 +28,6 @@ namespace k8w::cli {
 namespace {
 
 const QString kDb = QStringLiteral("--db");
-const QString kRow = QStringLiteral("--row");
 const QString kPartition = QStringLiteral("--partition");
 const QString kSubscriber = QStringLiteral("--subscriber");
 const QString kSlot = QStringLiteral("--slot");
@@ -196,12 +197,7 @@ KeyReadEnd readKey(keys::OneWirePort& port, keys::KeyCode& code) {
 
 } // namespace
 
-int runKeys(const QStringList& args) {
-    const Options options(args, {kDb, kRow}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runKeys(const Options& options) {
     const auto table = loadDatabase(options.value(kDb, kCardFileName));
     if (!table) return kExitBadInput;
     const int card = cardSlotOfRow(options, *table, kFreeRow);
@@ -215,15 +211,10 @@ int runKeys(const QStringList& args) {
     return kExitOk;
 }
 
-int runKeyAdd(const QStringList& args) {
-    const Options options(args, {kDb, kRow, kPartition, kSubscriber, kSlot, kCode}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runKeyAdd(const Options& options) {
     keys::KeyCode code{};
     if (!keys::ParseTypedKeyCode(options.value(kCode), code)) {
-        printError(options.has(kCode) ? keys::kBadKeyCodeText : QStringLiteral("--code HEX12 is required"));
+        printError(keys::kBadKeyCodeText);
         return kExitBadInput;
     }
     const QString dbName = options.value(kDb, kCardFileName);
@@ -232,12 +223,7 @@ int runKeyAdd(const QStringList& args) {
     return storeKey(dbName, place, code);
 }
 
-int runKeyRead(const QStringList& args) {
-    const Options options(args, {kDb, kRow, kPartition, kSubscriber, kSlot, kOwserver}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runKeyRead(const Options& options) {
     const QString dbName = options.value(kDb, kCardFileName);
     KeyPlace place;
     if (!checkPlace(options, dbName, place) || !databaseReadyForWriting(dbName)) return kExitBadInput;
@@ -260,12 +246,7 @@ int runKeyRead(const QStringList& args) {
     return storeKey(dbName, place, code);
 }
 
-int runKeyDel(const QStringList& args) {
-    const Options options(args, {kDb, kRow, kPartition, kSlot}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runKeyDel(const Options& options) {
     const auto partition = number(options, kPartition, 1, 3);
     const auto slot = partition ? number(options, kSlot, 1, keys::kSlotsPerPartition) : std::nullopt;
     if (!slot) return kExitBadInput;

@@ -2,7 +2,9 @@
 // and reading workers make it, from the command line.
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image_compare.h"
+#include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 
 #include "cards/card_base.h"
 #include "cards/card_file.h"
@@ -27,7 +29,6 @@ namespace k8w::cli {
 namespace {
 
 const QString kDb = QStringLiteral("--db");
-const QString kRow = QStringLiteral("--row");
 const QString kPort = QStringLiteral("--port");
 const QString kCable = QStringLiteral("--cable");
 const QString kOut = QStringLiteral("--out");
@@ -75,18 +76,15 @@ private:
 };
 
 // The cable: the one port given with --port, or the FTDI cables of the
-// system (the first one listed, or the one given with --cable).
+// system (the first one listed, or the one given with --cable); the command
+// line holds at most one of the two.
 struct Cable {
     std::unique_ptr<link::FtdiDriver> own;
     link::FtdiDriver* driver = nullptr;
     std::string serial;
 };
 
-bool chooseCable(const Options& options, Cable& cable) {
-    if (options.has(kPort) && options.has(kCable)) {
-        printError(QStringLiteral("give either --port or --cable, not both"));
-        return false;
-    }
+void chooseCable(const Options& options, Cable& cable) {
     if (options.has(kPort)) {
         cable.own = std::make_unique<link::QtSerialDriver>(
             std::vector<link::QtSerialDriver::Port>{{QStringLiteral("PORT"), options.value(kPort)}});
@@ -95,7 +93,6 @@ bool chooseCable(const Options& options, Cable& cable) {
         cable.driver = &link::systemFtdiDriver();
         cable.serial = options.value(kCable).toStdString();
     }
-    return true;
 }
 
 // One read exchange: the device's intact image and version, or the exit
@@ -165,14 +162,9 @@ int verifyWritten(const Cable& cable, const ConfigImage& written) {
 
 } // namespace
 
-int runProgram(const QStringList& args) {
-    const Options options(args, {kDb, kRow, kPort, kCable}, {kVerify});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runProgram(const Options& options) {
     Cable cable;
-    if (!chooseCable(options, cable)) return kExitBadInput;
+    chooseCable(options, cable);
     const QString dbName = options.value(kDb, kCardFileName);
     const auto table = loadDatabase(dbName);
     if (!table) return kExitBadInput;
@@ -240,14 +232,9 @@ int runProgram(const QStringList& args) {
     }
 }
 
-int runRead(const QStringList& args) {
-    const Options options(args, {kPort, kCable, kOut}, {});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
+int runRead(const Options& options) {
     Cable cable;
-    if (!chooseCable(options, cable)) return kExitBadInput;
+    chooseCable(options, cable);
 
     const DeviceRead read = readDevice(cable);
     if (read.status != kExitOk) return read.status;

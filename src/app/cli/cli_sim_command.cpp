@@ -2,6 +2,7 @@
 // the programming link and the control link without hardware.
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
 
 #include "sim/pty_device_server.h"
 #include "sim/sim_device.h"
@@ -57,7 +58,7 @@ bool parseKey(const QString& text, sim::DeviceKeyCode& key) {
 
 } // namespace
 
-int runSim(const QStringList& args) {
+int runSim(const Options& options) {
     const QString kVersion = QStringLiteral("--version");
     const QString kImage = QStringLiteral("--image");
     const QString kReadyNext = QStringLiteral("--ready-next");
@@ -65,11 +66,6 @@ int runSim(const QStringList& args) {
     const QString kKey = QStringLiteral("--key");
     const QString kNoPower = QStringLiteral("--no-power");
     const QString kCaseOpen = QStringLiteral("--case-open");
-    const Options options(args, {kVersion, kImage, kLoops, kKey}, {kReadyNext, kNoPower, kCaseOpen});
-    if (!options.ok()) {
-        printError(options.error());
-        return kExitBadInput;
-    }
     sim::DeviceSettings settings;
     settings.readyNext = options.has(kReadyNext);
     if (options.has(kVersion) && !parseVersion(options.value(kVersion), settings.version)) {
