@@ -325,6 +325,41 @@ TEST_F(ControlWindowTest, HiddenItFetchesNothingAndTheNextShowingDropsWhatWasLef
     EXPECT_EQ(driver.openHandles(), 1);
 }
 
+TEST_F(ControlWindowTest, EnterPressesNoButtonWhereverTheFocusIs) {
+    device.addFault({Phase::CtrlStatus, FaultKind::Replace, -1, sim::controlReply(0xFF, {2}), 0, 1});
+    show();
+    poll();  // a line in the log, which "Очистить" would take away
+    QApplication::setActiveWindow(form.get());
+    const struct {
+        const char* kind;
+        QWidget* control;
+    } focused[] = {
+        {"read-only log", find("ismLog")},
+        {"SIM button", button("sim1Btn")},
+        {"other SIM button", button("sim2Btn")},
+        {"output toggle", button("relay1Btn")},
+        {"log clearing button", button("Button1")},
+        {"page tabs", find<QTabWidget>("PageControl1")->tabBar()},
+    };
+    const std::size_t sentBefore = driver.writes().size();
+    const QString logBefore = find<QPlainTextEdit>("ismLog")->toPlainText();
+    ASSERT_FALSE(logBefore.isEmpty());
+    for (const auto& [kind, control] : focused) {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            SCOPED_TRACE(std::string(kind) + (key == Qt::Key_Enter ? ", keypad Enter" : ", Return"));
+            control->setFocus(Qt::TabFocusReason);
+            ASSERT_EQ(QApplication::focusWidget(), control);
+            QTest::keyClick(control, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            run(1100);
+            EXPECT_EQ(driver.writes().size(), sentBefore) << "a command went to the device";
+            EXPECT_EQ(device.outputs(), 0);
+            EXPECT_EQ(pressed(), std::vector<bool>(7, false));
+            EXPECT_EQ(find<QPlainTextEdit>("ismLog")->toPlainText().toStdString(), logBefore.toStdString());
+            EXPECT_TRUE(form->isVisible());
+        }
+    }
+}
+
 // Every visible named control lies inside its parent and its text fits it.
 void expectReadable(QWidget& window) {
     for (QWidget* child : window.findChildren<QWidget*>()) {
