@@ -7,6 +7,7 @@
 #include "keys/subscribers.h"
 #include "ui_tmanualkeydlg.h"
 
+#include <QKeyEvent>
 #include <QShowEvent>
 
 namespace k8w {
@@ -33,6 +34,14 @@ int TmanualKeyDlg::Run(const KeyEntry* partitionSlots) {
 void TmanualKeyDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormActivate();
+}
+
+// Enter presses OK, the dialog's default button, but never on behalf of a
+// focused "Отмена": that Enter presses nothing.
+void TmanualKeyDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && focusWidget() == ui->cancelBtn) return;
+    QDialog::keyPressEvent(event);
 }
 
 void TmanualKeyDlg::FormActivate() {
