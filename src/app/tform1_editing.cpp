@@ -1,6 +1,7 @@
 // The main window's editing mode, deletion and the question on closing.
 #include "app/tform1.h"
 
+#include "cards/card_backup.h"
 #include "cards/card_table.h"
 #include "common/message_box.h"
 #include "ui_tform1.h"
@@ -63,6 +64,8 @@ void TForm1::BitBtn1Click() {
 void TForm1::BitBtn3Click() {
     if (currentCard < 0) return;
     if (!askYesNo(kAttention, QStringLiteral("Вы точно хотите удалить запись безвозвратно?"))) return;
+    // A card deleted by mistake can be brought back from the backup folder.
+    BackupBeforeChange(dbFileName, BackupWhen::Always);
     std::memset(&table_->cards[static_cast<std::size_t>(currentCard)], 0, sizeof(Card));
     ShowCard(currentCard);
     editMode = false;

@@ -123,7 +123,9 @@ CardImportResult ImportCards(const QByteArray& json, CardTable& table, bool rene
             card.prevProgId = old.prevProgId;
             card.changeDate = old.changeDate;
         } else {
-            card.changeDate = now;  // in use from now on
+            // In use from now on; one without a code fails check 1 itself
+            // and must not count as holding the code 0 for the others.
+            card.changeDate = entry.codeShown ? now : 0;
         }
         if (problems.isEmpty())
             if (const QString rule = loopRuleProblem(card); !rule.isEmpty()) problems += rule;

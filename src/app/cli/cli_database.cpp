@@ -64,4 +64,10 @@ int cardSlotOfRow(const Options& options, const CardTable& table, const QString&
     return row - 1;
 }
 
+int lockWaitFor(const QString& dbName) {
+    CardBaseLock probe(dbName);
+    const bool window = probe.acquire(0) == CardBaseLock::Result::HeldByOther && probe.heldByWindow();
+    return window ? 0 : kLockWaitMs;
+}
+
 } // namespace k8w::cli

@@ -23,6 +23,11 @@ bool databaseReadyForWriting(const QString& fileName);
 // locked, unreadable or the change refused, or `saveFailedStatus`.
 int reportUpdate(const CardUpdateResult& result, int saveFailedStatus);
 
+// How long a writing command waits for the database lock: not at all when
+// the window program holds it (it keeps it for as long as it runs, so waiting
+// would only delay the refusal), else kLockWaitMs.
+int lockWaitFor(const QString& dbName);
+
 // Reads "--row N" (a required option of the command): a grid row 1-9000
 // holding a card in use. On failure prints why and returns -1;
 // `freeRowText` is printed for a free row.

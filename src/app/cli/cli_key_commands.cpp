@@ -101,14 +101,6 @@ QString chooseSlot(const CardTable& table, const KeyPlace& place, int& slot) {
     return {};
 }
 
-// How long to wait for the database lock: the window program keeps it for
-// as long as it runs, so waiting for it would only delay the refusal.
-int lockWaitFor(const QString& dbName) {
-    CardBaseLock probe(dbName);
-    const bool window = probe.acquire(0) == CardBaseLock::Result::HeldByOther && probe.heldByWindow();
-    return window ? 0 : kLockWaitMs;
-}
-
 // Stores the key as manual entry does: state 1, subscriber, code, now.
 int storeKey(const QString& dbName, const KeyPlace& place, const keys::KeyCode& code) {
     KeyEntry stored{};

@@ -1,0 +1,67 @@
+// k8w-cli backups and restore --from: the backups of the card file.
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_database.h"
+#include "app/cli/cli_options.h"
+#include "app/cli/cli_output.h"
+
+#include "cards/card_backup.h"
+#include "cards/card_file.h"
+#include "cards/card_restore.h"
+#include "cards/card_table.h"
+#include "cards/row_list.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace k8w::cli {
+namespace {
+
+const QString kDb = QStringLiteral("--db");
+
+int cardsInUse(const CardTable& table) {
+    return static_cast<int>(std::count_if(table.cards.begin(), table.cards.end(), isCardInUse));
+}
+
+} // namespace
+
+int runBackups(const Options& options) {
+    const QString dbName = options.value(kDb, kCardFileName);
+    auto table = CardTable::create();
+    for (const CardBackup& backup : ListCardBackups(dbName)) {
+        const QString error = LoadCardBackup(backup.path, *table);
+        printLine(QStringList{backup.name, backup.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                              error.isEmpty() ? QString::number(cardsInUse(*table)) : QStringLiteral("damaged")}
+                      .join(QLatin1Char('\t')));
+    }
+    return kExitOk;
+}
+
+// --from BACKUP [--rows LIST]: cards of a backup brought back under the lock.
+int runRestore(const Options& options) {
+    const QString dbName = options.value(kDb, kCardFileName);
+    // A backup is named by its path, or by its name in the backup folder.
+    QString backup = options.value(QStringLiteral("--from"));
+    if (!QFileInfo(backup).isFile()) backup = QDir(CardBackupFolder(dbName)).filePath(backup);
+    if (!QFileInfo(backup).isFile()) {
+        printError(QStringLiteral("no such backup: %1 (k8w-cli backups lists them)").arg(options.value(QStringLiteral("--from"))));
+        return kExitBadInput;
+    }
+    std::optional<std::vector<int>> rows;
+    if (options.has(QStringLiteral("--rows"))) {
+        QString error;
+        rows = ParseRowList(options.value(QStringLiteral("--rows")), &error);
+        if (!rows) {
+            printError(error);
+            return kExitBadInput;
+        }
+    }
+    const CardUpdateResult result = RestoreCardFile(dbName, backup, rows ? &*rows : nullptr, lockWaitFor(dbName));
+    if (const int status = reportUpdate(result, kExitFailed); status != kExitOk) return status;
+    printLine(rows ? QStringLiteral("%1 rows restored from %2").arg(rows->size()).arg(QFileInfo(backup).fileName())
+                   : QStringLiteral("the whole base restored from %1").arg(QFileInfo(backup).fileName()));
+    return kExitOk;
+}
+
+} // namespace k8w::cli
