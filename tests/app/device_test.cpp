@@ -1,6 +1,7 @@
 // The device buttons of the main window against simulated cables and a
-// simulated device: programming, reading, stopping, the cable choice and
-// closing the window while a worker runs.
+// simulated device: programming, reading, stopping, the cable choice,
+// closing the window while a worker runs, and Enter pressing no button.
+#include "enter_key_support.h"
 #include "window_test_support.h"
 
 #include "app/tform2.h"
@@ -20,11 +21,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTest>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <cstring>
 #include <functional>
 #include <future>
 
@@ -396,6 +399,76 @@ TEST_F(OtherWindowsTest, AreCreatedOnceAfterTheMainWindowAndShownModallyByTheirB
     });
     window().keysWinBtnClick();
     EXPECT_EQ(caption, QStringLiteral("Привязка ключей к разделам"));
+}
+
+} // namespace
+} // namespace k8w::test
+
+namespace k8w::test {
+namespace {
+
+using MainWindowEnter = DeviceTest;
+
+QByteArray databaseBytes() {
+    QFile file(kCardFileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Enter presses no button on the user's behalf: with the focus on each kind
+// of control the main window sends nothing to the device and changes nothing.
+TEST_F(MainWindowEnter, SendsNothingAndChangesNothingWhereverTheFocusIs) {
+    const struct {
+        const char* kind;
+        const char* name;
+        bool editing;  // the control takes the focus only in editing mode
+    } focused[] = {
+        {"card grid", "SetsGrid", false},
+        {"editing button", "BitBtn1", false},
+        {"programming button", "ProgBtn", false},
+        {"reading button", "SpeedButton1", false},
+        {"control window button", "ctrlWinBtn", false},
+        {"exit button", "ExitBtn", false},
+        {"find-next tool button", "SpeedButton3", false},
+        {"line edit", "NCardEdit", true},
+        {"number edit", "CodeUoo", true},
+        {"read-only edit", "ProgID1", true},
+        {"combo box", "Cord1", true},
+        {"version combo box", "VersionCombo", true},
+        {"check box", "IndicZU", true},
+        {"page control", "PageControl1", true},
+        {"save button", "BitBtn2", true},
+        {"delete button", "BitBtn3", true},
+        {"cancel editing button", "BitBtn1", true},
+    };
+    open();
+    const OtherWindowTrap trap(window());
+    const QByteArray fileBefore = databaseBytes();
+    ASSERT_FALSE(fileBefore.isEmpty());
+    const auto cardsBefore = CardTable::create();
+    for (const bool editing : {false, true}) {
+        if (editing) startEditing();
+        *cardsBefore = window().cardTable();
+        const QStringList statesBefore = controlStates(window());
+        for (const auto& c : focused) {
+            if (c.editing != editing) continue;
+            for (const Qt::Key key : kEnterKeys) {
+                SCOPED_TRACE(std::string(c.kind) + ", " + enterKeyName(key));
+                ASSERT_TRUE(pressEnterOn(find(c.name), key)) << c.name << " takes no focus";
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(boxes.shown().isEmpty());
+                EXPECT_TRUE(trap.shown.isEmpty()) << trap.shown.join(QLatin1Char(' ')).toStdString();
+                EXPECT_FALSE(window().hasDeviceWorker());
+                EXPECT_EQ(cables.calls(Op::Open), 0);
+                EXPECT_TRUE(device.received().empty());
+                EXPECT_TRUE(window().isVisible());
+                EXPECT_EQ(window().isEditMode(), editing);
+                EXPECT_EQ(window().currentCardIndex(), 0);
+                EXPECT_EQ(changedStates(statesBefore, controlStates(window())), "");
+                EXPECT_EQ(std::memcmp(&window().cardTable(), cardsBefore.get(), sizeof(CardTable)), 0);
+                EXPECT_TRUE(databaseBytes() == fileBefore) << "the database file was written";
+            }
+        }
+    }
 }
 
 } // namespace

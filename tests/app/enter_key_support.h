@@ -8,9 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
+#include <string>
 
 namespace k8w::test {
 
@@ -42,7 +46,9 @@ inline QStringList controlStates(const QWidget& window) {
     QStringList states;
     for (const QWidget* w : window.findChildren<QWidget*>()) {
         const QString name = w->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
+        // Qt's own parts (a tab bar's scroll buttons among them) are not the window's.
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || qobject_cast<QTabBar*>(w->parentWidget()))
+            continue;
         QString state = name + (w->isEnabled() ? QLatin1String(" on") : QLatin1String(" off")) +
                         (w->isVisibleTo(&window) ? QLatin1String(" shown: ") : QLatin1String(" hidden: "));
         if (auto* edit = qobject_cast<const QLineEdit*>(w))
@@ -62,6 +68,18 @@ inline QStringList controlStates(const QWidget& window) {
         states << state;
     }
     return states;
+}
+
+// The states that differ between two readings of controlStates, each as
+// "before -> after"; empty when nothing changed.
+inline std::string changedStates(const QStringList& before, const QStringList& after) {
+    QStringList changes;
+    for (qsizetype i = 0; i < std::max(before.size(), after.size()); ++i) {
+        const QString was = i < before.size() ? before[i] : QString();
+        const QString is = i < after.size() ? after[i] : QString();
+        if (was != is) changes << was + QLatin1String(" -> ") + is;
+    }
+    return changes.join(QLatin1Char('\n')).toStdString();
 }
 
 // Notes every other window that gets shown and closes it at once, so that a

@@ -39,7 +39,7 @@ TEST_F(KeyTableEnter, OpensNoDialogAndChangesNoKeyWhereverTheFocusIs) {
                 EXPECT_TRUE(keysForm.isVisible());
                 EXPECT_TRUE(boxes.shown().isEmpty());
                 EXPECT_TRUE(trap.shown.isEmpty()) << trap.shown.join(QLatin1Char(' ')).toStdString();
-                EXPECT_EQ(controlStates(keysForm), states);
+                EXPECT_EQ(changedStates(states, controlStates(keysForm)), "");
                 EXPECT_EQ(std::memcmp(&card(), &before, sizeof(Card)), 0);
                 EXPECT_FALSE(QFile::exists(kCardFileName)) << "the database file was written";
             }
@@ -68,7 +68,7 @@ TEST_F(KeyReaderEnter, PressesNothingWhileReadingNorOnceTheKeyIsRead) {
                     EXPECT_TRUE(pressEnterOn(child(enterKeyDialog, name), key)) << name << " takes no focus";
                     QCoreApplication::processEvents();
                     EXPECT_TRUE(enterKeyDialog.isVisible());
-                    EXPECT_EQ(controlStates(enterKeyDialog), states);
+                    EXPECT_EQ(changedStates(states, controlStates(enterKeyDialog)), "");
                 }
             }
             if (enterKeyDialog.isVisible()) click(enterKeyDialog, "cancelBtn");
@@ -96,7 +96,7 @@ TEST_F(ManualEntryEnter, PressesOkFromEveryControlButCancel) {
                 QCoreApplication::processEvents();
                 EXPECT_EQ(manualKeyDlg.isVisible(), !c.pressesOk);
                 if (!c.pressesOk) {
-                    EXPECT_EQ(controlStates(manualKeyDlg), states);
+                    EXPECT_EQ(changedStates(states, controlStates(manualKeyDlg)), "");
                 }
                 if (manualKeyDlg.isVisible()) click(manualKeyDlg, "cancelBtn");
             });
