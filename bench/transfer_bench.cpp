@@ -57,3 +57,5 @@ void BM_BackupFullBase(benchmark::State& state) {
 BENCHMARK(BM_BackupFullBase)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+BENCHMARK_MAIN();
