@@ -31,8 +31,26 @@ public:
     // Fills every row at once (start-up), with a single reset.
     void setAllRows(std::vector<RowTexts> rows);
 
+    // The first grid row from `from` to `to` with a cell that contains
+    // `lowerText` (already lower case) in its lower-case form; 0 for none.
+    int findRow(const QString& lowerText, int from, int to) const;
+
 private:
+    // A row's cells in lower case as UTF-8, each followed by a zero byte: a
+    // search text holds none, so it is found within one cell only.
+    static QByteArray foldRow(const RowTexts& texts);
+
+    // Joins the folded rows into one text when a row changed since the last search.
+    void joinFolded() const;
+
     std::vector<RowTexts> rows_;
+    // Kept with rows_ by every write, so that a search folds no text.
+    std::vector<QByteArray> folded_;
+    // All folded rows in one text, searched in one pass; row i starts at
+    // joinedStart_[i]. Joined again after a change, at the next search.
+    mutable QByteArray joined_;
+    mutable std::vector<qsizetype> joinedStart_;
+    mutable bool joinedStale_ = true;
     std::array<QString, kColumns> header_;
 };
 

@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -20,18 +21,25 @@ template <std::size_t N> std::string_view rawField(const char (&field)[N]) {
     return {field, ::strnlen(field, N)};
 }
 
-} // namespace
+// The six SIM texts of a card lie in bytes 747..887 (among a few other
+// fields): a card whose span lacks the text's first byte is passed over at
+// once, without reading each field.
+constexpr std::size_t kSimFirst = offsetof(Card, puk1);
+constexpr std::size_t kSimEnd = offsetof(Card, simId2) + sizeof Card::simId2;
+static_assert(offsetof(Card, number1) > kSimFirst && offsetof(Card, simId1) > kSimFirst &&
+              offsetof(Card, puk2) > kSimFirst && offsetof(Card, number2) > kSimFirst);
+static_assert(offsetof(Card, simId1) + sizeof Card::simId1 < kSimEnd &&
+              offsetof(Card, number2) + sizeof Card::number2 < kSimEnd);
 
-bool TForm1::gridRowMatches(int gridRow, const QString& lowerText) const {
-    for (int c = 1; c <= CardGridModel::kColumns; ++c) {
-        const QString& cell = gridModel_->cell(gridRow, c);
-        if (!cell.isEmpty() && cell.toLower().contains(lowerText)) return true;
-    }
-    return false;
+bool simSpanHasByte(const Card& card, char byte) {
+    return std::memchr(reinterpret_cast<const char*>(&card) + kSimFirst, byte, kSimEnd - kSimFirst) != nullptr;
 }
+
+} // namespace
 
 bool TForm1::cardTextsMatch(int gridRow, const QByteArray& text) const {
     const Card& card = table_->cards[static_cast<std::size_t>(gridRow - 1)];
+    if (text.isEmpty() || !simSpanHasByte(card, text.front())) return false;
     const std::string_view needle(text.constData(), static_cast<std::size_t>(text.size()));
     for (std::string_view field : {rawField(card.simId1), rawField(card.simId2), rawField(card.puk1),
                                    rawField(card.puk2), rawField(card.number1), rawField(card.number2)})
@@ -50,11 +58,7 @@ void TForm1::SearchNext() {
     const bool cardSearch = fromCp1251(bytes) == s;
     const int b = searchRow;
 
-    auto searchGrid = [&](int from, int to) {
-        for (int r = from; r <= to; ++r)
-            if (gridRowMatches(r, lower)) return r;
-        return 0;
-    };
+    auto searchGrid = [&](int from, int to) { return gridModel_->findRow(lower, from, to); };
     auto searchCards = [&](int from, int to) {
         if (!cardSearch) return 0;
         for (int r = from; r <= to; ++r)

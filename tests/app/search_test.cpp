@@ -137,6 +137,58 @@ TEST_F(SearchTest, AnotherWindowOrAContextMenuTakingTheFocusIsNoExit) {
     EXPECT_EQ(e->text(), QStringLiteral("(Поиск...)"));
 }
 
+// The search keeps a folded copy of the grid texts: it follows each change
+// of a card made after the copy was first searched.
+enum class CardChange { Save, Delete };
+
+struct FollowCase {
+    const char* name;
+    CardChange change;
+    int row;              // the card changed
+    const char16_t* text; // searched before and after the change
+    int hitBefore;        // 0: nothing found
+    int hitAfter;
+};
+
+void PrintTo(const FollowCase& c, std::ostream* os) { *os << c.name; }
+
+class SearchFollowsCards : public SearchTest, public ::testing::WithParamInterface<FollowCase> {
+protected:
+    // From row 1 (never examined itself): the row found, or 1.
+    int searchFromTheTop(const QString& text) {
+        clickRow(1);
+        setSearchTextQuietly(edit("SearchEdit"), text);
+        pressEnter("SearchEdit");
+        return selectedRow();
+    }
+};
+
+TEST_P(SearchFollowsCards, ASearchAfterAChangeSeesTheCardAsItIsNow) {
+    const FollowCase c = GetParam();
+    const QString text = QString::fromUtf16(c.text);
+    EXPECT_EQ(searchFromTheTop(text), c.hitBefore ? c.hitBefore : 1);
+    clickRow(c.row);
+    startEditing();
+    if (c.change == CardChange::Save) {
+        fillValidCard(QStringLiteral("777"));
+        type("Edit1", QStringLiteral("Ветклиника Зоо"));
+        ASSERT_EQ(saveAndGetWarning(), QString());
+    } else {
+        boxes.answer(MsgAnswer::Yes);
+        click("BitBtn3");
+    }
+    ASSERT_FALSE(window().isEditMode());
+    EXPECT_EQ(searchFromTheTop(text), c.hitAfter ? c.hitAfter : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, SearchFollowsCards,
+    ::testing::Values(FollowCase{"SaveDropsTheOldText", CardChange::Save, 7, u"АПТЕК", 7, 0},
+                      FollowCase{"SaveBringsTheNewText", CardChange::Save, 7, u"ветклин", 0, 7},
+                      FollowCase{"NewCard", CardChange::Save, 20, u"ВетКлин", 0, 20},
+                      FollowCase{"DeletedCardIsNoLongerFound", CardChange::Delete, 3, u"цвет", 3, 8001}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SearchTest, SearchIsLockedWhileEditing) {
     startEditing();
     EXPECT_FALSE(edit("SearchEdit")->isEnabled());
