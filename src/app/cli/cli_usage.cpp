@@ -42,10 +42,13 @@ QString usageText() {
     const QString indent(kSummaryColumn, QLatin1Char(' '));
     for (const CommandSpec& command : commandTable()) {
         const QString head = QStringLiteral("  ") + synopsis(command);
-        const QStringList summary = QString::fromUtf8(command.summary).split(QLatin1Char('\n'));
         // A synopsis too long for the column puts its summary on the lines below.
-        text += head.size() + 2 <= kSummaryColumn ? head.leftJustified(kSummaryColumn) : head + QLatin1Char('\n') + indent;
-        text += summary.join(QLatin1Char('\n') + indent) + QLatin1Char('\n');
+        if (head.size() + 2 <= kSummaryColumn)
+            text += head.leftJustified(kSummaryColumn);
+        else
+            text += head + QLatin1Char('\n') + indent;
+        text += QString::fromUtf8(command.summary).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent);
+        text += QLatin1Char('\n');
     }
     text += QStringLiteral("k8w-cli COMMAND --help prints the command's options.\n");
     return text + QString::fromUtf8(kExitStatusText);
@@ -61,8 +64,10 @@ QString commandHelp(const CommandSpec& command) {
     for (const auto& row : rows) width = std::max(width, row.first.size());
 
     QString text = QStringLiteral("usage: k8w-cli ") + synopsis(command) + QLatin1Char('\n');
-    text += QString::fromUtf8(command.summary).replace(QLatin1Char('\n'), QLatin1Char(' ')) + QStringLiteral("\n\noptions:\n");
-    for (const auto& [name, help] : rows) text += QStringLiteral("  ") + name.leftJustified(width + 2) + help + QLatin1Char('\n');
+    text += QString::fromUtf8(command.summary).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text += QStringLiteral("\n\noptions:\n");
+    for (const auto& [name, help] : rows)
+        text += QStringLiteral("  ") + name.leftJustified(width + 2) + help + QLatin1Char('\n');
     return text;
 }
 
