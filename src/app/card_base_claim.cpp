@@ -1,7 +1,10 @@
 #include "app/card_base_claim.h"
 
+#include "app/card_base_choice.h"
 #include "cards/card_base.h"
 #include "cards/card_file.h"
+#include "cards/card_store.h"
+#include "cards/file_card_store.h"
 #include "common/message_box.h"
 
 namespace k8w {
@@ -36,6 +39,23 @@ bool ClaimCardBase(CardBaseLock& lock, const QString& fileName, int lockWaitMs) 
                     .arg(fileName),
                 MsgButtons::Ok, MsgIcon::Warning);
     return true;
+}
+
+std::unique_ptr<CardStore> OpenStartupCardBase(const QStringList& arguments, bool chooseBase, CardBaseLock& lock) {
+    const QString errorTitle = QStringLiteral("Ошибка");
+    QString why;
+    const QString location = chooseBase ? ChooseCardBase(arguments, kCardFileName, &why) : kCardFileName;
+    if (location.isEmpty()) {
+        showMessage(errorTitle, why, MsgButtons::Ok, MsgIcon::Error);
+        return nullptr;
+    }
+    if (!IsCardBaseUri(location)) {
+        if (!ClaimCardBase(lock, location)) return nullptr;
+        return MakeFileCardStore(location, CardFileAccess::Held);
+    }
+    std::unique_ptr<CardStore> store = OpenCardStore(location, CardFileAccess::Held, &why);
+    if (!store) showMessage(errorTitle, kCardBaseLostText.arg(why), MsgButtons::Ok, MsgIcon::Error);
+    return store;
 }
 
 } // namespace k8w

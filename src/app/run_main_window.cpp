@@ -5,6 +5,7 @@
 #include "app/tform1.h"
 #include "cards/card_base.h"
 #include "cards/card_file.h"
+#include "cards/card_store.h"
 #include "common/cp1251.h"
 #include "link/link_workers.h"
 
@@ -45,11 +46,13 @@ public:
     }
 };
 
-int RunWindows(const AppHardware& hardware, QtMessageBoxes& boxes) {
+int RunWindows(const AppHardware& hardware, QtMessageBoxes& boxes, CardBaseSource source) {
     if (!CheckTextCodec(kCp1251CodecName)) return 1;
     CardBaseLock lock(kCardFileName);
-    if (!ClaimCardBase(lock, kCardFileName)) return 1;
-    TForm1 mainWindow(hardware);
+    std::unique_ptr<CardStore> store =
+        OpenStartupCardBase(QCoreApplication::arguments(), source == CardBaseSource::Chosen, lock);
+    if (!store) return 1;
+    TForm1 mainWindow(std::move(store), hardware);
     boxes.setParent(&mainWindow);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow.move(screen->availableGeometry().center() - mainWindow.rect().center());
@@ -71,7 +74,7 @@ bool CheckTextCodec(const char* codecName) {
     return false;
 }
 
-int RunMainWindow(int argc, char* argv[], const AppHardware& hardware) {
+int RunMainWindow(int argc, char* argv[], const AppHardware& hardware, CardBaseSource source) {
     K8wApplication app(argc, argv);
     // The application name stays the executable's: the database lock records
     // it, and a holder whose name is not its executable's is taken for stale.
@@ -79,7 +82,7 @@ int RunMainWindow(int argc, char* argv[], const AppHardware& hardware) {
     setMessageBoxes(&boxes);
     int result = 1;
     try {
-        result = RunWindows(hardware, boxes);
+        result = RunWindows(hardware, boxes, source);
     } catch (const std::exception& e) {
         ShowException(QString::fromLocal8Bit(e.what()));
     } catch (...) {

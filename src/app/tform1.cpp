@@ -1,7 +1,10 @@
 #include "app/tform1.h"
 
 #include "app/card_grid_model.h"
+#include "app/tkeysform.h"
+#include "app/window_card_base.h"
 #include "cards/card_file.h"
+#include "cards/file_card_store.h"
 #include "common/cp1251.h"
 #include "common/day_date.h"
 #include "ui_tform1.h"
@@ -39,7 +42,14 @@ std::array<QString, 5> CardRowTexts(const Card& card) {
 }
 
 TForm1::TForm1(const AppHardware& hardware, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TForm1>()), hardware_(hardware), table_(CardTable::create()) {
+    : TForm1(MakeFileCardStore(kCardFileName, CardFileAccess::Held), hardware, parent) {}
+
+TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::TForm1>()),
+      hardware_(hardware),
+      table_(CardTable::create()),
+      cardBase_(std::make_unique<WindowCardBase>(std::move(store), *table_)) {
     ui->setupUi(this);
     loopTypes_ = {ui->Cord1, ui->Cord2, ui->Cord3, ui->Cord4, ui->Cord5};
     loopParts_ = {ui->Cord1Part, ui->Cord2Part, ui->Cord3Part, ui->Cord4Part, ui->Cord5Part};
@@ -127,6 +137,8 @@ void TForm1::connectHandlers() {
     connect(ui->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(ui->ctrlWinBtn, &QPushButton::clicked, this, [this] { ctrlWinBtnClick(); });
     connect(ui->keysWinBtn, &QPushButton::clicked, this, [this] { keysWinBtnClick(); });
+    connect(cardBase_.get(), &WindowCardBase::cardsChanged, this,
+            [this](const std::vector<int>& changed, bool all) { cardsChangedElsewhere(changed, all); });
 }
 
 void TForm1::InitGrid() {
@@ -151,16 +163,43 @@ void TForm1::InitGrid() {
 }
 
 void TForm1::FillGrid() {
-    QString setAside;
-    LoadCardTable(*table_, dbFileName, &setAside);
+    // A file that cannot be read is set aside by the load and leaves an
+    // empty table; a shared base that fails here says why.
+    if (const CardStoreResult loaded = cardBase_->load(); !loaded.ok() && cardBase_->isShared())
+        cardBase_->showFailure(loaded);
+    fillGridRows();
+    selectGridRow(1);
+    SetsGridClick();
+}
+
+void TForm1::fillGridRows() {
     std::vector<CardGridModel::RowTexts> rows(kCardCapacity);
     for (int r = 1; r <= kCardCapacity; ++r) {
-        const Card& card = table_->cards[static_cast<std::size_t>(r - 1)];
+        const Card& card = cardBase_->newestCard(r - 1);
         if (isCardInUse(card)) rows[static_cast<std::size_t>(r - 1)] = CardRowTexts(card);
     }
     gridModel_->setAllRows(std::move(rows));
-    selectGridRow(1);
-    SetsGridClick();
+}
+
+void TForm1::cardsChangedElsewhere(const std::vector<int>& changed, bool all) {
+    const QModelIndex selected = ui->SetsGrid->selectionModel()->currentIndex();
+    bool shownChanged = all;
+    if (all) {
+        fillGridRows();  // a reset: the selection is put back below
+        if (selected.isValid()) selectGridRow(selected.row() + 1);
+    }
+    for (const int slot : changed) {
+        if (slot == kTemplateSlot) continue;
+        const Card& card = cardBase_->newestCard(slot);
+        if (isCardInUse(card))
+            gridModel_->setRow(slot + 1, CardRowTexts(card));
+        else
+            gridModel_->clearRow(slot + 1);
+        shownChanged = shownChanged || slot == currentCard;
+    }
+    // A card being edited keeps what the user typed; the save will ask.
+    if (shownChanged && !editMode && currentCard >= 0) ShowCard(currentCard);
+    if (keysForm_ && keysForm_->isVisible()) keysForm_->cardChanged();
 }
 
 void TForm1::selectGridRow(int gridRow) {
@@ -187,7 +226,7 @@ void TForm1::SetsGridClick() {
 
 
 void TForm1::FormClose() {
-    if (saveOnClose) SaveCardTable(*table_, dbFileName);
+    if (saveOnClose) cardBase_->flush();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

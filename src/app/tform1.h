@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <random>
+#include <vector>
 
 class QComboBox;
 class QTimer;
@@ -21,12 +22,14 @@ class TForm1;
 namespace k8w {
 
 class CardGridModel;
+class CardStore;
 class TForm2;
 class TForm4;
 class TenterKeyDialog;
 class TftdiDialog;
 class TkeysForm;
 class TmanualKeyDlg;
+class WindowCardBase;
 struct CardEditorValues;
 namespace link {
 class LinkWorker;
@@ -39,7 +42,10 @@ class TForm1 : public QWidget {
 public:
     static inline const QString kProgramVersion = QStringLiteral("1.05");
 
+    // On the database file of the current directory.
     explicit TForm1(const AppHardware& hardware = {}, QWidget* parent = nullptr);
+    // On the card base `store` opens (a file store with Held access, or a shared base).
+    explicit TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Window state.
@@ -52,6 +58,7 @@ public:
     const QString& databaseFileName() const { return dbFileName; }
     const QString& cableSerial() const { return selectedCableSerial; }
     CardGridModel& gridModel() { return *gridModel_; }
+    WindowCardBase& cardBase() { return *cardBase_; }
     QTimer& busyTimer() { return *Timer1; }
 
     // Editing mode, deletion and search.
@@ -122,9 +129,13 @@ protected:
 private:
     void InitGrid();
     void FillGrid();
+    void fillGridRows();
+    // Other users changed these slots: their rows follow, and the card shown
+    // when it is not being edited.
+    void cardsChangedElsewhere(const std::vector<int>& changed, bool all);
+    void leaveEditing();
     void connectHandlers();
     void selectGridRow(int gridRow);
-    bool gridRowMatches(int gridRow, const QString& lowerText) const;
     bool cardTextsMatch(int gridRow, const QByteArray& text) const;
     void createWindows();
     void startWorker(link::LinkWorker* worker, QPointer<link::LinkWorker>& slot);
@@ -142,6 +153,7 @@ private:
     TkeysForm* keysForm_ = nullptr;
     TmanualKeyDlg* manualKeyDlg_ = nullptr;
     std::unique_ptr<CardTable> table_;
+    std::unique_ptr<WindowCardBase> cardBase_;  // after the table it works on
     CardGridModel* gridModel_ = nullptr;
     QTimer* Timer1 = nullptr;
     // The type and partition lists of loops 1-5, in loop order.

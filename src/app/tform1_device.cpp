@@ -6,6 +6,7 @@
 #include "app/card_grid_model.h"
 #include "app/tform2.h"
 #include "app/tftdi_dialog.h"
+#include "app/window_card_base.h"
 #include "cards/card_base.h"
 #include "cards/card_file.h"
 #include "cards/config_image.h"
@@ -66,8 +67,11 @@ void TForm1::ProgBtnClick() {
             showMessage(kAttention, link::kUnsupportedVersionText, MsgButtons::Ok, MsgIcon::Warning);
             return;
         }
-        if (!CheckCardFileWritable(dbFileName).isEmpty()) {
-            showMessage(kAttention, kResultNotRecordable, MsgButtons::Ok, MsgIcon::Warning);
+        if (const CardStoreResult writable = cardBase_->checkWritable(); !writable.ok()) {
+            if (cardBase_->isShared())
+                cardBase_->showFailure(writable);  // no connection, or no right to change the base
+            else
+                showMessage(kAttention, kResultNotRecordable, MsgButtons::Ok, MsgIcon::Warning);
             return;
         }
     }
@@ -104,15 +108,21 @@ void TForm1::ProgFinished(const link::ExchangeOutcome& outcome) {
     ui->Progress->setValue(0);
     if (outcome.exchangeSucceeded && programmedSlot_ >= 0) {
         Card& programmed = table_->cards[static_cast<std::size_t>(programmedSlot_)];
-        link::RecordProgramming(programmed, outcome.imageCheckValue, dayDateNow());
+        const double programmedAt = dayDateNow();
+        link::RecordProgramming(programmed, outcome.imageCheckValue, programmedAt);
         // The search may have moved to another card while the write ran:
         // the programmed card's row is rewritten, then the shown card's.
         gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(programmed));
         ShowCardSummary();
         showMessage(QStringLiteral("Операция завершена"), link::kProgDoneText, MsgButtons::Ok, MsgIcon::Information);
-        // A result that could not be written is tried again when the window
-        // closes, so it is not lost when nothing else is saved in this run.
-        if (!SaveCardTable(*table_, dbFileName)) saveOnClose = true;
+        // Only the result fields, on the newest version of the card. A result
+        // that could not be written is tried again when the window closes, so
+        // it is not lost when nothing else is saved in this run.
+        if (!cardBase_->recordProgramming(programmedSlot_, outcome.imageCheckValue, programmedAt))
+            saveOnClose = true;
+        // A shared base may hold others' changes of the card beside the result.
+        gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(programmed));
+        ShowCardSummary();
     } else if (outcome.exchangeFailed) {
         showMessage(kAttention, link::kProgFailedText + outcome.failureReason + QStringLiteral("\n\n"),
                     MsgButtons::Ok, MsgIcon::Warning);

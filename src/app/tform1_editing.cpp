@@ -1,13 +1,13 @@
 // The main window's editing mode, deletion and the question on closing.
 #include "app/tform1.h"
 
+#include "app/window_card_base.h"
 #include "cards/card_backup.h"
 #include "cards/card_table.h"
 #include "common/message_box.h"
 #include "ui_tform1.h"
 
 #include <chrono>
-#include <cstring>
 
 namespace k8w {
 void TForm1::SetEditMode(bool on) {
@@ -43,8 +43,10 @@ int TForm1::randomInt(int low, int high) {
 
 void TForm1::BitBtn1Click() {
     if (currentCard < 0) return;
+    if (!editMode && !cardBase_->mayChange()) return;  // a read-only user views only
     editMode = !editMode;
     if (editMode) {
+        cardBase_->holdSlot(currentCard);
         const Card& card = table_->cards[static_cast<std::size_t>(currentCard)];
         if (card.changeDate < 0.00001 && ui->PortLoc->text() != QStringLiteral("0")) {
             reseedRandom();
@@ -57,20 +59,31 @@ void TForm1::BitBtn1Click() {
         editMode = true;
         return;
     }
+    // Shown again as the base now has it.
+    cardBase_->releaseHeld();
     ShowCard(currentCard);
+    SetEditMode(false);
+}
+
+void TForm1::leaveEditing() {
+    cardBase_->releaseHeld();
+    editMode = false;
     SetEditMode(false);
 }
 
 void TForm1::BitBtn3Click() {
     if (currentCard < 0) return;
     if (!askYesNo(kAttention, QStringLiteral("Вы точно хотите удалить запись безвозвратно?"))) return;
-    // A card deleted by mistake can be brought back from the backup folder.
-    BackupBeforeChange(dbFileName, BackupWhen::Always);
-    std::memset(&table_->cards[static_cast<std::size_t>(currentCard)], 0, sizeof(Card));
+    // A card deleted by mistake can be brought back from the backup folder
+    // (a shared base keeps every version itself).
+    if (!cardBase_->isShared()) BackupBeforeChange(dbFileName, BackupWhen::Always);
+    const int slot = currentCard;
+    const auto deleted = cardBase_->change(
+        slot, [&](CardRevision seen) { return cardBase_->store().deleteCard(slot, seen); });
+    // Not deleted (no connection, no right): the edit stays as typed.
+    if (deleted == WindowCardBase::Outcome::Failed) return;
     ShowCard(currentCard);
-    editMode = false;
-    SetEditMode(false);
-    SaveCardTable(*table_, dbFileName);
+    leaveEditing();
 }
 
 void TForm1::FormCloseQuery(bool& canClose) {

@@ -1,5 +1,6 @@
 // Checks run before a card is saved, and the save itself.
 #include "app/tform1.h"
+#include "app/window_card_base.h"
 #include "common/message_box.h"
 #include "editor/card_validation.h"
 #include "editor/editor_rules.h"
@@ -67,11 +68,33 @@ void TForm1::ValidateAndSave() {
         showMessage(kValidationTitle, *warning, MsgButtons::Ok, MsgIcon::Warning);
         return;
     }
-    TakeCard(currentCard);
-    editMode = false;
-    SetEditMode(false);
+    const int slot = currentCard;
+    Card& inTable = table_->cards[static_cast<std::size_t>(slot)];
+    const Card shown = inTable;
+    const Card shownTemplate = table_->cardTemplate;
+    TakeCard(slot);
+    const Card edited = inTable;
+    const Card newTemplate = table_->cardTemplate;
+    const auto saved = cardBase_->change(slot, [&](CardRevision seen) {
+        return cardBase_->store().saveCard(slot, edited, seen, &newTemplate);
+    });
+    if (saved != WindowCardBase::Outcome::Stored) {
+        // Nothing written: the template stays, and the card is as the base has it.
+        table_->cardTemplate = shownTemplate;
+        if (saved == WindowCardBase::Outcome::Failed) {
+            // Editing goes on with everything typed; the row shows the card as it was.
+            inTable = shown;
+            ShowCardSummary();
+            return;
+        }
+        ShowCard(slot);  // the other user's version
+        leaveEditing();
+        return;
+    }
+    // The card as stored: a shared base keeps the newest programming result and keys.
+    ShowCardSummary();
+    leaveEditing();
     saveOnClose = true;
-    SaveCardTable(*table_, dbFileName);
 }
 
 } // namespace k8w

@@ -8,6 +8,7 @@
 #include "app/tftdi_dialog.h"
 #include "app/tkeysform.h"
 #include "app/tmanualkeydlg.h"
+#include "app/window_card_base.h"
 
 namespace k8w {
 
@@ -20,6 +21,7 @@ void TForm1::createWindows() {
     // exists before it.
     manualKeyDlg_ = new TmanualKeyDlg(this);
     keysForm_ = new TkeysForm(*table_, dbFileName, *enterKeyDialog_, *manualKeyDlg_, this);
+    keysForm_->useCardBase(cardBase_.get());
 }
 
 void TForm1::ctrlWinBtnClick() { form4_->exec(); }
@@ -27,6 +29,8 @@ void TForm1::ctrlWinBtnClick() { form4_->exec(); }
 void TForm1::keysWinBtnClick() {
     if (currentCard < 0) return;
     keysForm_->ShowForCard(currentCard);
+    // The user may have kept another user's newer version of the card there.
+    if (cardBase_->isShared()) ShowCard(currentCard);
 }
 
 } // namespace k8w

@@ -2,6 +2,7 @@
 
 #include "app/tenterkeydialog.h"
 #include "app/tmanualkeydlg.h"
+#include "app/window_card_base.h"
 #include "cards/card_table.h"
 #include "common/day_date.h"
 #include "common/message_box.h"
@@ -10,7 +11,6 @@
 
 #include <QShowEvent>
 
-#include <cstring>
 
 namespace k8w {
 // The window's grid draws every cell itself (tkeysform_grid.cpp).
@@ -83,19 +83,41 @@ KeyEntry* TkeysForm::partitionSlots() const {
     return table_.cards[static_cast<std::size_t>(cardIndex_)].keys[partition() - 1];
 }
 
-KeyEntry& TkeysForm::selectedSlot() const {
+int TkeysForm::selectedEntry() const {
     const int row = ui->keysTab->currentRow();
-    return partitionSlots()[row >= 1 && row <= keys::kSlotsPerPartition ? row - 1 : 0];
+    return row >= 1 && row <= keys::kSlotsPerPartition ? row - 1 : 0;
+}
+
+KeyEntry& TkeysForm::selectedSlot() const { return partitionSlots()[selectedEntry()]; }
+
+void TkeysForm::cardChanged() {
+    RefreshDateLabel();
+    ui->keysTab->viewport()->update();
+}
+
+bool TkeysForm::storeKey(const KeyEntry& key) {
+    if (!base_) {
+        selectedSlot() = key;
+        return true;
+    }
+    const int card = cardIndex_;
+    const int group = partition() - 1;
+    const int entry = selectedEntry();
+    const auto stored = base_->change(
+        card, [&](CardRevision seen) { return base_->store().setKey(card, group, entry, key, seen); });
+    if (stored == WindowCardBase::Outcome::Stored) return true;
+    cardChanged();  // the card as the base has it
+    return false;
 }
 
 template <typename Dialog> void TkeysForm::enterKey(Dialog& dialog) {
+    if (base_ && !base_->mayChange()) return;  // a read-only user views only
     KeyEntry& slot = selectedSlot();
     if (keys::IsKeyInstalled(slot) &&
         !askYesNo(kAttention, QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?")))
         return;
     if (dialog.Run(partitionSlots()) != 1) return;
-    slot = dialog.result();
-    slotChanged();
+    if (storeKey(dialog.result())) slotChanged();
 }
 
 void TkeysForm::keyEnterBtnClick() { enterKey(enterKeyDialog_); }
@@ -105,15 +127,15 @@ void TkeysForm::keyManualBtnClick() { enterKey(manualKeyDlg_); }
 void TkeysForm::keyDelBtnClick() {
     KeyEntry& slot = selectedSlot();
     if (!keys::IsKeyInstalled(slot)) return;
+    if (base_ && !base_->mayChange()) return;
     if (!askYesNo(kAttention, QStringLiteral("Удалить текущий ключ?"))) return;
-    std::memset(static_cast<void*>(&slot), 0, sizeof slot);
-    slotChanged();
+    if (storeKey(KeyEntry{})) slotChanged();
 }
 
 void TkeysForm::slotChanged() {
     RefreshDateLabel();
     // A failed write is reported by the save itself; the change stays in memory.
-    SaveCardTable(table_, databaseFileName_);
+    if (!base_) SaveCardTable(table_, databaseFileName_);
     ui->Label2->show();
 }
 

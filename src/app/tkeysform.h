@@ -18,9 +18,11 @@ namespace k8w {
 struct CardTable;
 class TenterKeyDialog;
 class TmanualKeyDlg;
+class WindowCardBase;
 
 // The key table: the six key slots of partitions 1-3 of one card. Every
-// change goes into the card table and the database file at once.
+// change goes into the card table and the database file at once, or, once
+// the main window hands over its card base, through that base.
 class TkeysForm : public QDialog {
     Q_OBJECT
 public:
@@ -28,8 +30,12 @@ public:
               TmanualKeyDlg& manualKeyDlg, QWidget* parent = nullptr);
     ~TkeysForm() override;
 
+    // Changes go through `base` (which works on the same table) from now on.
+    void useCardBase(WindowCardBase* base) { base_ = base; }
     // Shows the window modally for the card in slot `cardIndex`.
     int ShowForCard(int cardIndex);
+    // The card shown changed elsewhere: shows it again.
+    void cardChanged();
 
     void FormActivate();
     void TabControl1Change();
@@ -48,6 +54,9 @@ private:
     int partition() const;      // 1-3, or 0 on the note tab
     KeyEntry* partitionSlots() const;
     KeyEntry& selectedSlot() const;
+    int selectedEntry() const;  // 0-5
+    // Stores `key` into the selected slot: true when it is stored.
+    bool storeKey(const KeyEntry& key);
     // Runs a key dialog for the selected slot and stores what it returns.
     template <typename Dialog> void enterKey(Dialog& dialog);
     void slotChanged();
@@ -57,6 +66,7 @@ private:
     const QString databaseFileName_;
     TenterKeyDialog& enterKeyDialog_;
     TmanualKeyDlg& manualKeyDlg_;
+    WindowCardBase* base_ = nullptr;
     int cardIndex_ = 0;
 };
 

@@ -1,0 +1,204 @@
+#include "app/window_card_base.h"
+
+#include "cards/card_table.h"
+#include "common/message_box.h"
+#include "editor/card_validation.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace k8w {
+namespace {
+
+const QString kErrorTitle = QStringLiteral("Ошибка");
+// More changed slots than this at once (a whole base copied in) are read in
+// one go rather than card by card.
+constexpr std::size_t kReloadAbove = 500;
+
+} // namespace
+
+WindowCardBase::WindowCardBase(std::unique_ptr<CardStore> store, CardTable& table, QObject* parent)
+    : QObject(parent), store_(std::move(store)), table_(table), revisions_(kCardCapacity, 0) {
+    if (!store_->isShared()) return;
+    store_->setSocketListener([this](int socket) { watchSocket(socket); });
+    watchSocket(store_->notificationSocket());
+}
+
+WindowCardBase::~WindowCardBase() { store_->setSocketListener({}); }
+
+CardStoreResult WindowCardBase::load() {
+    CardStoreResult loaded = store_->loadAll(table_, revisions_);
+    revisions_.resize(kCardCapacity, 0);
+    return loaded;
+}
+
+void WindowCardBase::holdSlot(int slot) {
+    held_ = slot;
+    heldHasNewer_ = false;
+}
+
+void WindowCardBase::releaseHeld() {
+    if (held_ >= 0 && heldHasNewer_) take(held_, heldNewer_);
+    held_ = -1;
+    heldHasNewer_ = false;
+}
+
+const Card& WindowCardBase::newestCard(int slot) const {
+    if (slot == held_ && heldHasNewer_) return heldNewer_.card;
+    return table_.cards[static_cast<std::size_t>(slot)];
+}
+
+bool WindowCardBase::mayChange() {
+    if (store_->canWrite()) return true;
+    showMessage(kAttention, kCardBaseReadOnlyText, MsgButtons::Ok, MsgIcon::Warning);
+    return false;
+}
+
+CardStoreResult WindowCardBase::checkWritable() {
+    CardStoreResult writable = store_->checkWritable();
+    if (writable.ok()) retryPending();
+    return writable;
+}
+
+WindowCardBase::Outcome WindowCardBase::change(int slot,
+                                                const std::function<CardStoreResult(CardRevision seen)>& write) {
+    retryPending();
+    CardRevision seen = revision(slot);
+    for (;;) {
+        const CardStoreResult result = write(seen);
+        if (result.status == CardStoreStatus::Conflict) {
+            if (askYesNo(kAttention, CardConflictQuestion(result.current))) {
+                seen = result.current.revision;
+                continue;
+            }
+            take(slot, result.current);
+            return Outcome::Theirs;
+        }
+        // The file keeps in memory what it could not write; close tries again.
+        const bool keptInMemory = !isShared() && result.status == CardStoreStatus::SaveFailed;
+        if (result.ok() || keptInMemory) take(slot, result.current);
+        if (!result.ok()) showFailure(result);
+        return result.ok() || keptInMemory ? Outcome::Stored : Outcome::Failed;
+    }
+}
+
+bool WindowCardBase::recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt) {
+    const CardStoreResult result = store_->recordProgramming(slot, imageChecksum, programmedAt);
+    const bool keptInMemory = !isShared() && result.status == CardStoreStatus::SaveFailed;
+    if (result.ok() || keptInMemory) take(slot, result.current);
+    if (result.ok()) return true;
+    // A device now holds this image: its result must reach the base.
+    if (result.status == CardStoreStatus::ConnectionLost) pending_.push_back({slot, imageChecksum, programmedAt});
+    showFailure(result);
+    return false;
+}
+
+void WindowCardBase::retryPending() {
+    while (!pending_.empty()) {
+        const PendingResult next = pending_.front();
+        const CardStoreResult result = store_->recordProgramming(next.slot, next.checksum, next.at);
+        if (result.status == CardStoreStatus::ConnectionLost) return;
+        pending_.erase(pending_.begin());
+        if (!result.ok()) continue;  // the card was deleted meanwhile: nothing to keep
+        take(next.slot, result.current);
+        emit cardsChanged({next.slot}, false);
+    }
+}
+
+void WindowCardBase::flush() {
+    if (isShared()) {
+        retryPending();
+        if (!pending_.empty())
+            showMessage(kErrorTitle, kCardBaseLostText.arg(store_->checkWritable().reason), MsgButtons::Ok,
+                        MsgIcon::Error);
+        return;
+    }
+    if (!store_->replaceAll(table_).ok()) showFailure({CardStoreStatus::SaveFailed, {}, {}});
+}
+
+void WindowCardBase::showFailure(const CardStoreResult& result) const {
+    switch (result.status) {
+    case CardStoreStatus::Done:
+    case CardStoreStatus::Conflict:
+        return;
+    case CardStoreStatus::ConnectionLost:
+        showMessage(kErrorTitle, kCardBaseLostText.arg(result.reason), MsgButtons::Ok, MsgIcon::Error);
+        return;
+    case CardStoreStatus::ReadOnly:
+        showMessage(kAttention, kCardBaseReadOnlyText, MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    case CardStoreStatus::CodeTaken:
+        // What the window's own check of the code says.
+        showMessage(kValidationTitle, kCardCodeTakenText, MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    default:
+        break;
+    }
+    if (!isShared() && result.status == CardStoreStatus::SaveFailed) {
+        showMessage(kErrorTitle, QStringLiteral("Ошибка записи на диск"), MsgButtons::Ok, MsgIcon::Error);
+        return;
+    }
+    showMessage(kErrorTitle, result.reason, MsgButtons::Ok, MsgIcon::Error);
+}
+
+void WindowCardBase::take(int slot, const CardVersion& version) {
+    if (slot == kTemplateSlot) {
+        table_.cardTemplate = version.card;
+        return;
+    }
+    table_.cards[static_cast<std::size_t>(slot)] = version.card;
+    revisions_[static_cast<std::size_t>(slot)] = version.revision;
+    if (slot == held_) heldHasNewer_ = false;
+}
+
+// The socket of the store's session changes when it reconnects: a notifier
+// on a socket that was closed would never fire again.
+void WindowCardBase::watchSocket(int socket) {
+    if (notifier_) {
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+        notifier_ = nullptr;
+    }
+    if (socket < 0) return;
+    notifier_ = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] { takeChanges(); });
+    // A renewed session may have missed changes: the store says so at the next take.
+    QTimer::singleShot(0, this, [this] { takeChanges(); });
+}
+
+void WindowCardBase::takeChanges() {
+    const CardChanges changes = store_->takeChanges();
+    if (changes.all || changes.changedSlots.size() > kReloadAbove) {
+        auto fresh = CardTable::create();
+        std::vector<CardRevision> revisions;
+        if (!store_->loadAll(*fresh, revisions).ok()) return;  // the next action reconnects
+        if (held_ >= 0) {
+            const auto h = static_cast<std::size_t>(held_);
+            heldNewer_ = {fresh->cards[h], revisions[h], {}, {}, {}};
+            heldHasNewer_ = true;
+            fresh->cards[h] = table_.cards[h];
+            revisions[h] = revisions_[h];
+        }
+        table_ = *fresh;
+        revisions_ = std::move(revisions);
+        emit cardsChanged({}, true);
+        return;
+    }
+    std::vector<int> changed;
+    for (const int slot : changes.changedSlots) {
+        const CardStoreResult newest = store_->readCard(slot);
+        if (!newest.ok()) continue;
+        if (slot == held_) {
+            heldNewer_ = newest.current;
+            heldHasNewer_ = true;
+        } else {
+            take(slot, newest.current);
+        }
+        changed.push_back(slot);
+    }
+    if (!changed.empty()) emit cardsChanged(changed, false);
+}
+
+} // namespace k8w

@@ -1,0 +1,97 @@
+#pragma once
+// The card base as the windows use it: the store behind them, the card table
+// they show and the revision of every slot they showed. Every change the user
+// makes goes through here: a card someone else changed meanwhile is asked
+// about, and every refusal or failure is shown in its box.
+#include "cards/card_store.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace k8w {
+
+struct CardTable;
+
+class WindowCardBase final : public QObject {
+    Q_OBJECT
+public:
+    WindowCardBase(std::unique_ptr<CardStore> store, CardTable& table, QObject* parent = nullptr);
+    ~WindowCardBase() override;
+
+    CardStore& store() { return *store_; }
+    bool isShared() const { return store_->isShared(); }
+    CardRevision revision(int slot) const { return revisions_[static_cast<std::size_t>(slot)]; }
+
+    // Reads the whole base into the table (start-up).
+    CardStoreResult load();
+
+    // The slot being edited: its card and revision stay as the editor took
+    // them, so a change by someone else comes up as a conflict at the save;
+    // -1 when nothing is edited. A newer version that arrived meanwhile is
+    // taken into the table when the edit ends without a save.
+    void holdSlot(int slot);
+    void releaseHeld();
+    // The newest card of a slot known here (the grid shows it).
+    const Card& newestCard(int slot) const;
+
+    // False, after the refusal box, for a user who may only read the base.
+    bool mayChange();
+    // Whether a programming result could be stored now (before a device is
+    // written). A file's refusal is the caller's to word.
+    CardStoreResult checkWritable();
+
+    enum class Outcome {
+        Stored,  // in the table; a file that could not be rewritten was reported
+        Theirs,  // the user kept the other user's newer version, now in the table
+        Failed,  // reported; the table is as it was
+    };
+    // A change of one card the user made, run with the revision the window
+    // showed. When someone else changed the card meanwhile the user is asked;
+    // Yes runs it again over their version.
+    Outcome change(int slot, const std::function<CardStoreResult(CardRevision seen)>& write);
+
+    // A successful programming: the result goes on the newest version. A
+    // result the server could not take is shown and kept, and written with
+    // the next change. False when it is not stored yet.
+    bool recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);
+
+    // At close: the whole table into the file (which a failed save may have
+    // missed), or the results still unwritten to the server.
+    void flush();
+
+    // The box for a store's refusal or failure.
+    void showFailure(const CardStoreResult& result) const;
+
+signals:
+    // Other users changed these slots (kTemplateSlot: the template); the
+    // table already holds the new versions. `all`: everything was reloaded.
+    void cardsChanged(const std::vector<int>& changed, bool all);
+
+private:
+    void take(int slot, const CardVersion& version);
+    void watchSocket(int socket);
+    void takeChanges();
+    void retryPending();
+
+    struct PendingResult {
+        int slot;
+        std::uint16_t checksum;
+        double at;
+    };
+
+    std::unique_ptr<CardStore> store_;
+    CardTable& table_;
+    std::vector<CardRevision> revisions_;
+    int held_ = -1;
+    bool heldHasNewer_ = false;
+    CardVersion heldNewer_;
+    std::vector<PendingResult> pending_;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+} // namespace k8w

@@ -1,0 +1,438 @@
+// The main window on a card base shared on a real PostgreSQL server, started
+// once for this test program: conflicts, results kept beside others' edits,
+// change notices, a server gone mid-work, a read-only role and start-up.
+#include "window_test_support.h"
+
+#include "app/card_base_claim.h"
+#include "app/tkeysform.h"
+#include "cards/card_base.h"
+#include "cards/card_store.h"
+#include "cards/pg_card_store.h"
+#include "cards/config_image.h"
+#include "common/cp1251.h"
+#include "common/virtual_clock.h"
+#include "link/exchange_outcome.h"
+#include "link/link_workers.h"
+#include "sim/sim_device.h"
+#include "sim/sim_ftdi_driver.h"
+#include "support/pg_test_server.h"
+#include "support/watchdog.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <future>
+
+namespace k8w::test {
+namespace {
+
+// The server lives from the first test to the end of the run, inside the
+// application's lifetime.
+class ServerEnvironment final : public ::testing::Environment {
+public:
+    static PgTestServer& server() { return *server_; }
+    void SetUp() override { server_ = std::make_unique<PgTestServer>(); }
+    void TearDown() override { server_.reset(); }
+
+private:
+    inline static std::unique_ptr<PgTestServer> server_;
+};
+const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+PgTestServer& server() { return ServerEnvironment::server(); }
+
+const QString kLostPrefix = QStringLiteral("Нет связи с общей базой карточек:\n");
+const QString kLostSuffix = QStringLiteral("\n\nИзменения не записаны.");
+
+class SharedBaseWindowTest : public WindowTest {
+protected:
+    VirtualClock clock;
+    sim::SimDevice device;
+    sim::SimFtdiDriver cables{clock};
+
+    void SetUp() override {
+        cables.plug("FT4K8W01", &device);
+        hardware = {&cables, &clock};
+        freshBase();
+    }
+    void TearDown() override { closeWindows(); }
+
+    // A new empty base of this test's own (each case of a table gets one).
+    void freshBase() {
+        db_ = server().createDatabase();
+        ASSERT_EQ(InitPgCardBase(server().uri(db_)), QString());
+        other_ = openStore();
+        ASSERT_TRUE(other_);
+    }
+    void closeWindows() {
+        second_.reset();
+        WindowTest::TearDown();
+    }
+
+    QString uri(const QString& user = QString()) const { return server().uri(db_, user); }
+    std::unique_ptr<CardStore> openStore(const QString& user = QString(), CardFileAccess access = CardFileAccess::PerChange) {
+        QString error;
+        auto store = OpenCardStore(uri(user), access, &error);
+        EXPECT_TRUE(store) << error.toStdString();
+        return store;
+    }
+    // A window on the shared base, as k8w-prog --base opens it.
+    std::unique_ptr<TForm1> sharedWindow(const QString& user = QString()) {
+        auto window = std::make_unique<TForm1>(openStore(user, CardFileAccess::Held), hardware);
+        window->show();
+        return window;
+    }
+    TForm1& openShared(const QString& user = QString()) {
+        window_ = sharedWindow(user);
+        window_->activateWindow();
+        QApplication::setActiveWindow(window_.get());
+        return *window_;
+    }
+
+    // Another user's change of a card: `change` applied to the newest version.
+    void theyChange(int slot, const std::function<void(Card&)>& change) {
+        const CardVersion newest = other_->readCard(slot).current;
+        Card card = newest.card;
+        change(card);
+        const CardStoreResult saved = other_->saveCard(slot, card, newest.revision);
+        ASSERT_TRUE(saved.ok()) << saved.reason.toStdString();
+    }
+    // A card put into the base whole, keys and programming result included.
+    void seed(int slot, const Card& card) {
+        const auto whole = [&card](Card& into) {
+            into = card;
+            return QString();
+        };
+        ASSERT_TRUE(other_->updateCard(slot, whole, QStringLiteral("copy")).ok());
+    }
+    // The card as the base now has it (a fresh session: the server may have restarted).
+    Card stored(int slot) { return openStore()->readCard(slot).current.card; }
+
+    bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kHangMs); }
+    bool waitForWorker() {
+        return waitFor([this] { return !window().hasDeviceWorker(); });
+    }
+    // Runs `whileOpen` in the key table of the current card, then closes it.
+    void inKeyTable(const std::function<void(TkeysForm&)>& whileOpen) {
+        TkeysForm& keys = window().keyTable();
+        QTimer::singleShot(0, &keys, [&keys, whileOpen] {
+            whileOpen(keys);
+            keys.accept();
+        });
+        window().keysWinBtnClick();
+    }
+    static void selectKeySlot(TkeysForm& keys, int partition, int entry) {
+        keys.findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(partition);
+        keys.findChild<QTableWidget*>(QStringLiteral("keysTab"))->setCurrentCell(entry + 1, 1);
+    }
+    int questionsAsked(const QString& startingWith) const {
+        int n = 0;
+        for (const MessageRequest& box : boxes.shown())
+            n += box.buttons == MsgButtons::YesNo && box.text.startsWith(startingWith);
+        return n;
+    }
+    void expectConnectionLostBox() {
+        ASSERT_FALSE(boxes.shown().isEmpty());
+        EXPECT_EQ(boxes.last().title, QStringLiteral("Ошибка"));
+        EXPECT_EQ(boxes.last().buttons, MsgButtons::Ok);
+        EXPECT_TRUE(boxes.last().text.startsWith(kLostPrefix)) << boxes.last().text.toStdString();
+        EXPECT_TRUE(boxes.last().text.endsWith(kLostSuffix)) << boxes.last().text.toStdString();
+        EXPECT_GT(boxes.last().text.size(), kLostPrefix.size() + kLostSuffix.size()) << "the server's reason";
+    }
+
+    QString db_;
+    std::unique_ptr<CardStore> other_;
+    std::unique_ptr<TForm1> second_;
+};
+
+KeyEntry installedKey() {
+    KeyEntry key{};
+    key.state = 1;
+    key.subscriber = 3;
+    key.keyCode[0] = 0x42;
+    key.entryDate = 45100.5;
+    return key;
+}
+
+// A save, a deletion and a key change of a card someone else changed since
+// the window showed it ask first; Yes writes over theirs, No shows theirs.
+TEST_F(SharedBaseWindowTest, AChangeOfACardChangedElsewhereAsksAndYesWritesOverNoShowsTheirs) {
+    struct Case {
+        const char* what;
+        int ownQuestions;  // asked before the conflict question
+        std::function<void()> act;  // their change comes in between
+        std::function<void(const Card&)> afterYes;
+    };
+    const auto theirObject = [](Card& c) { setFieldText(c.objectName, QStringLiteral("Их объект")); };
+    const Case cases[] = {
+        {"save", 0,
+         [&] {
+             startEditing();
+             type("Edit1", QStringLiteral("Мой объект"));
+             theyChange(3, theirObject);
+             click("BitBtn2");
+         },
+         [&](const Card& card) {
+             EXPECT_EQ(fieldText(card.objectName), QStringLiteral("Мой объект"));
+             EXPECT_EQ(cell(4, 3), QStringLiteral("Мой объект"));
+         }},
+        {"deletion", 1,
+         [&] {
+             startEditing();
+             theyChange(3, theirObject);
+             click("BitBtn3");
+         },
+         [&](const Card& card) {
+             EXPECT_FALSE(isCardInUse(card));
+             EXPECT_TRUE(cell(4, 1).isEmpty());
+         }},
+        {"key change", 1,
+         [&] {
+             inKeyTable([&](TkeysForm& keys) {
+                 selectKeySlot(keys, 1, 0);
+                 theyChange(3, theirObject);  // no event runs before the deletion
+                 keys.keyDelBtnClick();
+             });
+         },
+         [&](const Card& card) {
+             EXPECT_EQ(card.keys[0][0].state, 0);
+             EXPECT_EQ(fieldText(card.objectName), QStringLiteral("Их объект")) << "their change stays beside";
+         }},
+    };
+    const QString question = QStringLiteral("Эту карточку уже изменил другой пользователь (k8w@");
+    for (const Case& c : cases) {
+        for (const MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+            SCOPED_TRACE(std::string(c.what) + (answer == MsgAnswer::Yes ? ", Yes" : ", No"));
+            freshBase();
+            Card card = usedCard(100, QStringLiteral("N-4"), QStringLiteral("Наш объект"));
+            card.modeFlags = kModePartSupport;
+            card.keys[0][0] = installedKey();
+            seed(3, card);
+            openShared();
+            clickRow(4);
+            boxes.clear();
+            for (int q = 0; q < c.ownQuestions; ++q) boxes.answer(MsgAnswer::Yes);  // "delete?"
+            boxes.answer(answer);
+            c.act();
+            EXPECT_EQ(questionsAsked(question), 1);
+            const MessageRequest* asked = nullptr;
+            for (const MessageRequest& box : boxes.shown())
+                if (box.text.startsWith(question)) asked = &box;
+            ASSERT_NE(asked, nullptr);
+            EXPECT_EQ(asked->title, QStringLiteral("Внимание"));
+            EXPECT_TRUE(asked->text.endsWith(QStringLiteral(").\nЗаписать ваши изменения поверх?")));
+            EXPECT_FALSE(window().isEditMode());
+            const Card now = stored(3);
+            if (answer == MsgAnswer::Yes) {
+                c.afterYes(now);
+            } else {
+                EXPECT_EQ(fieldText(now.objectName), QStringLiteral("Их объект"));
+                EXPECT_EQ(now.keys[0][0].state, 1);
+                EXPECT_EQ(edit("Edit1")->text(), QStringLiteral("Их объект")) << "their version is shown";
+                EXPECT_EQ(cell(4, 3), QStringLiteral("Их объект"));
+            }
+            closeWindows();
+        }
+    }
+}
+
+// The window records a programming result on the newest version: another
+// user's edit saved while the device was written is kept beside it.
+TEST_F(SharedBaseWindowTest, AResultRecordedWhileAnotherUserEditsTheCardKeepsBoth) {
+    Card card = usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад"));
+    card.progId = 0x1111;
+    seed(0, card);
+    std::promise<void> edited;
+    const std::shared_future<void> gate = edited.get_future().share();
+    device.setImageStoredListener([gate](const std::vector<std::uint8_t>&) { gate.wait_for(kHang); });
+    auto release = qScopeGuard([&] { edited.set_value(); });
+    openShared();
+    click("ProgBtn");
+    theyChange(0, [](Card& c) { setFieldText(c.address, QStringLiteral("Новый адрес")); });
+    edited.set_value();
+    release.dismiss();
+    ASSERT_TRUE(waitForWorker());
+    ASSERT_EQ(boxes.last().text, link::kProgDoneText);
+
+    const std::vector<std::uint8_t> image = device.storedImage();
+    ASSERT_EQ(image.size(), kImageSize);
+    const Card now = stored(0);
+    EXPECT_EQ(+now.progId, static_cast<std::uint16_t>(image[583] | image[584] << 8));
+    EXPECT_EQ(+now.prevProgId, 0x1111);
+    EXPECT_GT(+now.progDate, 0.001);
+    EXPECT_EQ(fieldText(now.address), QStringLiteral("Новый адрес"));
+    EXPECT_EQ(std::memcmp(&now, &window().cardTable().cards[0], sizeof(Card)), 0) << "the window has both too";
+    EXPECT_EQ(cell(1, 5), CardRowTexts(now)[4]);
+}
+
+// A change saved in one window reaches another within moments: its grid
+// row follows, and the card it shows unless it is editing that card, whose
+// typed text is kept until its own save asks.
+TEST_F(SharedBaseWindowTest, AChangeInOneWindowReachesAnother) {
+    for (const bool secondEditing : {false, true}) {
+        SCOPED_TRACE(secondEditing ? "second window editing the card" : "second window viewing the card");
+        freshBase();
+        seed(0, usedCard(100, QStringLiteral("N-1"), QStringLiteral("Старый")));
+        openShared();  // the second window, under test
+        if (secondEditing) {
+            startEditing();
+            type("Edit1", QStringLiteral("Набрано"));
+        }
+        second_ = sharedWindow();  // the first one, where the change is made
+        second_->BitBtn1Click();
+        second_->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("Новый"));
+        second_->BitBtn2Click();
+        ASSERT_FALSE(second_->isEditMode());
+
+        EXPECT_TRUE(waitFor([this] { return cell(1, 3) == QStringLiteral("Новый"); })) << cell(1, 3).toStdString();
+        if (!secondEditing) {
+            EXPECT_TRUE(waitFor([this] { return edit("Edit1")->text() == QStringLiteral("Новый"); }));
+        } else {
+            EXPECT_TRUE(window().isEditMode());
+            EXPECT_EQ(edit("Edit1")->text(), QStringLiteral("Набрано"));
+            boxes.answer(MsgAnswer::No);
+            click("BitBtn2");
+            EXPECT_EQ(questionsAsked(QStringLiteral("Эту карточку уже изменил")), 1);
+            EXPECT_EQ(edit("Edit1")->text(), QStringLiteral("Новый"));
+        }
+        EXPECT_EQ(fieldText(stored(0).objectName), QStringLiteral("Новый"));
+        closeWindows();
+    }
+}
+
+// A code another user took a moment ago, before this window heard of it:
+// the base refuses the save, which the window reports as its own check does.
+TEST_F(SharedBaseWindowTest, ACodeTakenMeanwhileIsRefusedWithTheWindowsOwnText) {
+    openShared();
+    startEditing();
+    fillValidCard(QStringLiteral("777"));
+    seed(5, usedCard(777, QStringLiteral("N-6"), QStringLiteral("Чужой")));
+    ASSERT_FALSE(isCardInUse(window().cardTable().cards[5])) << "the window's own check cannot know";
+    EXPECT_EQ(saveAndGetWarning(), QStringLiteral("Такой код УО уже есть в базе"));
+    EXPECT_EQ(edit("CodeUoo")->text(), QStringLiteral("777"));
+    EXPECT_TRUE(cell(1, 1).isEmpty());
+    EXPECT_FALSE(isCardInUse(stored(0)));
+}
+
+TEST_F(SharedBaseWindowTest, ServerGoneDuringASaveKeepsTheEditAndTheNextSaveAfterItsReturnWorks) {
+    seed(0, usedCard(100, QStringLiteral("N-1"), QStringLiteral("Старый")));
+    openShared();
+    startEditing();
+    type("Edit1", QStringLiteral("Набрано"));
+    server().stop();
+    auto restart = qScopeGuard([] { server().start(); });
+    click("BitBtn2");
+    expectConnectionLostBox();
+    EXPECT_TRUE(window().isEditMode());
+    EXPECT_EQ(edit("Edit1")->text(), QStringLiteral("Набрано"));
+    EXPECT_EQ(cell(1, 3), QStringLiteral("Старый"));
+    server().start();
+    restart.dismiss();
+    boxes.clear();
+    click("BitBtn2");
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_FALSE(window().isEditMode());
+    EXPECT_EQ(fieldText(stored(0).objectName), QStringLiteral("Набрано"));
+    EXPECT_EQ(cell(1, 3), QStringLiteral("Набрано"));
+}
+
+TEST_F(SharedBaseWindowTest, ServerGoneBeforeProgrammingSendsNothingToTheDevice) {
+    seed(0, usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад")));
+    openShared();
+    server().stop();
+    auto restart = qScopeGuard([] { server().start(); });
+    click("ProgBtn");
+    expectConnectionLostBox();
+    EXPECT_FALSE(window().hasDeviceWorker());
+    EXPECT_TRUE(device.received().empty());
+    EXPECT_EQ(device.imagesStored(), 0);
+    EXPECT_EQ(find<QPushButton>("ProgBtn")->text(), QStringLiteral("Программировать"));
+}
+
+TEST_F(SharedBaseWindowTest, ARoleWithoutWriteRightViewsOnly) {
+    server().sql(db_, QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'viewer') "
+                                     "THEN CREATE ROLE viewer LOGIN; END IF; END $$; "
+                                     "GRANT SELECT ON k8w_cards, k8w_card_history TO viewer"));
+    Card card = usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад"));
+    card.keys[0][0] = installedKey();
+    seed(0, card);
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"editing", [&] { click("BitBtn1"); }},
+        {"programming", [&] { click("ProgBtn"); }},
+        {"key deletion", [&] {
+             inKeyTable([](TkeysForm& keys) {
+                 selectKeySlot(keys, 1, 0);
+                 keys.keyDelBtnClick();
+             });
+         }},
+    };
+    openShared(QStringLiteral("viewer"));
+    EXPECT_EQ(cell(1, 3), QStringLiteral("Склад"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        c.act();
+        ASSERT_EQ(boxes.shown().size(), 1);
+        EXPECT_EQ(boxes.last().text, QStringLiteral("Нет прав на изменение общей базы карточек."));
+        EXPECT_FALSE(window().isEditMode());
+        EXPECT_FALSE(window().hasDeviceWorker());
+    }
+    EXPECT_TRUE(device.received().empty());
+    EXPECT_EQ(stored(0).keys[0][0].state, 1);
+}
+
+// An unreachable base, named on the command line or in k8w.conf, ends the
+// program after saying why, having created nothing; a reachable one starts
+// without the file's lock.
+TEST_F(SharedBaseWindowTest, StartUpOnAnUnreachableBaseEndsCreatingNothing) {
+    const QString unreachable = QStringLiteral("postgresql://k8w:secret-word@/k8w?host=%1&port=5432")
+                                    .arg(dir.file(QStringLiteral("no-server-here")));
+    struct Case {
+        const char* what;
+        QStringList arguments;
+        QString config;  // url in k8w.conf, or none
+        bool starts;
+    };
+    const Case cases[] = {
+        {"--base", {QStringLiteral("k8w-prog"), QStringLiteral("--base"), unreachable}, {}, false},
+        {"k8w.conf", {QStringLiteral("k8w-prog")}, unreachable, false},
+        {"k8w.conf of a running server", {QStringLiteral("k8w-prog")}, uri(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(QStringLiteral("k8w.conf"));
+        if (!c.config.isEmpty()) {
+            QSettings conf(QStringLiteral("k8w.conf"), QSettings::IniFormat);
+            conf.setValue(QStringLiteral("base/url"), c.config);
+        }
+        boxes.clear();
+        CardBaseLock lock(kCardFileName);
+        const std::unique_ptr<CardStore> store = OpenStartupCardBase(c.arguments, true, lock);
+        const QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        EXPECT_EQ(left, c.config.isEmpty() ? QStringList() : QStringList{QStringLiteral("k8w.conf")});
+        if (c.starts) {
+            ASSERT_TRUE(store);
+            EXPECT_TRUE(store->isShared());
+            EXPECT_TRUE(boxes.shown().isEmpty());
+            continue;
+        }
+        EXPECT_FALSE(store);
+        ASSERT_EQ(boxes.shown().size(), 1);
+        expectConnectionLostBox();
+        EXPECT_FALSE(boxes.last().text.contains(QStringLiteral("secret-word")));
+    }
+}
+
+} // namespace
+} // namespace k8w::test
