@@ -39,7 +39,7 @@ std::unique_ptr<CardTable> fullTable() {
     return table;
 }
 
-// One durable server holding the full base, and the same base as the file
+// One server holding the full base, and the same base as the file
 // of a folder that is current while the benchmark runs.
 class Bases {
 public:
@@ -59,7 +59,7 @@ public:
 private:
     QString previous_;
     QTemporaryDir dir_;
-    test::PgTestServer server_{true};
+    test::PgTestServer server_;  // start-up only reads: syncs do not matter
     QString uri_;
 };
 
