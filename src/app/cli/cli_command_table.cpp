@@ -44,6 +44,14 @@ const OptionSpec kSubscriber{"subscriber", "S", "the subscriber, 1-32"};
 const OptionSpec kCode{"code", "HEX12", "the key code as the station's card shows it, 12 hexadecimal digits"};
 const OptionSpec kSlot{"slot", "K", "the key slot, 1-6"};
 const OptionSpec kOwserver{"owserver", "HOST:PORT", "read on this owserver's readers instead of looking for one"};
+const OptionSpec kRows{"rows", "LIST", "rows as 1,5,10-20 or all, each from 1 to 9000"};
+const OptionSpec kFormat{"format", "json|csv", "json (the default) or csv for a spreadsheet"};
+const OptionSpec kExportOut{"out", "FILE", "write into FILE instead of standard output"};
+const OptionSpec kDryRun{"dry-run", "", "check every card and write nothing"};
+const OptionSpec kTemplate{"template", "", "also replace the new-card template by the file's template"};
+const OptionSpec kDecodeImage{"image", "FILE", "the device image, as read --out writes it"};
+const OptionSpec kFrom{"from", "BACKUP", "a backup as backups lists it, or its path"};
+const OptionSpec kRestoreRows{"rows", "LIST", "restore only these rows (1,5,10-20 or all); default: the whole base"};
 const OptionSpec kWait{"wait", "S", "seconds to wait for each answer of the device (default 10)"};
 
 OptionUse required(const OptionSpec& option) { return {{&option}, true}; }
@@ -85,6 +93,14 @@ const std::vector<CommandSpec>& commandTable() {
         {"watch", "", {cable()},
          "the control window's exchange log and every change\nof the device's inputs and outputs, until Ctrl-C",
          runWatch},
+        {"export", "", {optional(kRows), optional(kFormat), optional(kExportOut), database()},
+         "write the cards (default: every card in use) as JSON or CSV", runExport},
+        {"import", "FILE", {optional(kDryRun), optional(kTemplate), database()},
+         "store the cards of a JSON file after the window's save checks;\nall or nothing", runImport},
+        {"decode", "", {required(kDecodeImage)}, "print a device image as JSON", runDecode},
+        {"backups", "", {database()}, "list the backups of the database", runBackups},
+        {"restore", "", {required(kFrom), optional(kRestoreRows), database()},
+         "bring back the whole base or the listed cards from a backup", runRestore},
     };
     return table;
 }
