@@ -11,6 +11,8 @@
 
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace k8w {
 
 TenterKeyDialog::TenterKeyDialog(keys::OneWirePort& port, Clock& clock, QWidget* parent)
@@ -24,7 +26,11 @@ TenterKeyDialog::TenterKeyDialog(keys::OneWirePort& port, Clock& clock, QWidget*
     connect(ui->cancelBtn, &QPushButton::clicked, this, [this] { cancelBtnClick(); });
 }
 
-TenterKeyDialog::~TenterKeyDialog() { releaseWorker(); }
+TenterKeyDialog::~TenterKeyDialog() {
+    for (const auto& [run, worker] : workers_) worker->Terminate();
+    if (!workers_.empty()) port_.StopAll1WireOperations();
+    workers_.clear();  // each waits for its thread to end
+}
 
 int TenterKeyDialog::Run(const KeyEntry* partitionSlots) {
     ui->subsCombo->clear();
@@ -39,7 +45,6 @@ void TenterKeyDialog::showEvent(QShowEvent* event) {
 }
 
 void TenterKeyDialog::FormActivate() {
-    releaseWorker();  // one that ended after a reader failure
     flags_.clear();
     ui->cancelBtn->setEnabled(true);
     ui->okButton->setEnabled(false);
@@ -48,18 +53,28 @@ void TenterKeyDialog::FormActivate() {
     ui->keyProgress->show();
     ui->Label1->show();
     ui->keyProgress->setValue(0);
-    worker_ = std::make_unique<TKeyThread>(port_, clock_, flags_, result_.keyCode);
-    connect(worker_.get(), &TKeyThread::progressChanged, ui->keyProgress, &QProgressBar::setValue);
-    connect(worker_.get(), &TKeyThread::completed, this, [this] { KeyThreadDone(); });
-    // After a reader failure nobody else ends the worker: it is released once it has ended.
-    connect(worker_.get(), &QThread::finished, this, [this, worker = worker_.get()] {
-        if (worker_.get() == worker && flags_.readerFailure.load()) releaseWorker();
+    // Signals queued by an earlier showing's worker are told apart by the showing's number.
+    const int run = ++run_;
+    auto worker = std::make_unique<TKeyThread>(port_, clock_, portInUse_);
+    connect(worker.get(), &TKeyThread::progressChanged, this, [this, run](int hits) {
+        if (run == run_) ui->keyProgress->setValue(hits);
     });
-    worker_->start();
+    connect(worker.get(), &TKeyThread::completed, this, [this, run] {
+        if (run == run_) KeyThreadDone();
+    });
+    // Every worker is released once it has ended: after a key, a reader failure or a stop.
+    connect(worker.get(), &QThread::finished, this, [this, run] { releaseWorker(run); });
+    worker->start();
+    workers_[run] = std::move(worker);
 }
 
 void TenterKeyDialog::KeyThreadDone() {
+    // The worker waits while this runs: its outcome is complete and stays put.
+    const TKeyThread& worker = *workers_.at(run_);
+    flags_.keyRead.store(worker.flags().keyRead.load());
+    flags_.readerFailure.store(worker.flags().readerFailure.load());
     if (flags_.keyRead.load()) {
+        std::copy(worker.keyCode().begin(), worker.keyCode().end(), result_.keyCode);
         ui->keyProgress->hide();
         ui->Label1->hide();
         ui->okButton->setEnabled(true);
@@ -76,15 +91,18 @@ void TenterKeyDialog::okButtonClick() {
     result_.state = 1;
     result_.subscriber = static_cast<std::uint8_t>(keys::SubscriberOfChoice(ui->subsCombo->currentText()));
     result_.entryDate = dayDateNow();
-    releaseWorker();
-    done(1);
+    done(1);  // the worker has ended; it is released as it ends
 }
 
 void TenterKeyDialog::cancelBtnClick() {
     ui->cancelBtn->setEnabled(false);
     ui->okButton->setEnabled(false);
+    // The worker is asked first, so one that has not reached the reader yet
+    // never does; the driver's stop then releases a read that waits for a key.
+    if (const auto it = workers_.find(run_); it != workers_.end()) it->second->Terminate();
     port_.StopAll1WireOperations();
-    releaseWorker();
+    // A driver call in progress is not waited for: the worker ends in the
+    // background and is released then.
     done(2);
 }
 
@@ -92,11 +110,11 @@ void TenterKeyDialog::reject() {
     if (ui->cancelBtn->isEnabled()) cancelBtnClick();
 }
 
-void TenterKeyDialog::releaseWorker() {
-    if (!worker_) return;
-    worker_->Terminate();
-    worker_->Join();
-    worker_.reset();
+void TenterKeyDialog::releaseWorker(int run) {
+    const auto it = workers_.find(run);
+    if (it == workers_.end()) return;
+    it->second->Join();
+    workers_.erase(it);
 }
 
 } // namespace k8w

@@ -4,7 +4,9 @@
 
 #include <QDialog>
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace Ui {
 class TenterKeyDialog;
@@ -19,7 +21,9 @@ class OneWirePort;
 }
 
 // The key reader dialog: the user picks a subscriber and touches the key to
-// the 1-Wire reader until it has been seen four times.
+// the 1-Wire reader until it has been seen four times. Cancel closes it at
+// once: a worker inside a driver call finishes it in the background, its
+// outcome dropped, and is waited for when it ends (or when the dialog goes).
 class TenterKeyDialog : public QDialog {
     Q_OBJECT
 public:
@@ -42,14 +46,19 @@ protected:
     void reject() override;  // Escape and closing the window act as Cancel
 
 private:
-    void releaseWorker();
+    // Waits for the worker of showing `run`, which has ended, and releases it.
+    void releaseWorker(int run);
 
     std::unique_ptr<Ui::TenterKeyDialog> ui;
     keys::OneWirePort& port_;
     Clock& clock_;
-    keys::KeyReaderFlags flags_;
+    keys::KeyReaderFlags flags_;  // the outcome of this showing's worker
     KeyEntry result_{};
-    std::unique_ptr<TKeyThread> worker_;
+    std::mutex portInUse_;  // held by the worker using the port
+    int run_ = 0;           // the number of the current showing
+    // The workers not yet ended, by the showing that started them: this
+    // showing's and those left behind by a Cancel.
+    std::map<int, std::unique_ptr<TKeyThread>> workers_;
 };
 
 } // namespace k8w

@@ -5,9 +5,8 @@
 
 namespace k8w {
 
-TKeyThread::TKeyThread(keys::OneWirePort& port, Clock& clock, keys::KeyReaderFlags& flags,
-                       std::uint8_t* keyCode, QObject* parent)
-    : QThread(parent), port_(port), clock_(clock), flags_(flags), keyCode_(keyCode) {}
+TKeyThread::TKeyThread(keys::OneWirePort& port, Clock& clock, std::mutex& portInUse, QObject* parent)
+    : QThread(parent), port_(port), clock_(clock), portInUse_(portInUse) {}
 
 TKeyThread::~TKeyThread() {
     Terminate();
@@ -29,8 +28,11 @@ void TKeyThread::Terminate() {
 }
 
 void TKeyThread::Execute() {
-    keys::ReadKeyFourHits(port_, clock_, flags_, terminated_, [this](int hits) { emit progressChanged(hits); },
-                          keyCode_);
+    {
+        std::lock_guard port(portInUse_);
+        keys::ReadKeyFourHits(port_, clock_, flags_, terminated_,
+                              [this](int hits) { emit progressChanged(hits); }, keyCode_.data());
+    }
     Synchronize();
 }
 
@@ -44,7 +46,10 @@ void TKeyThread::Synchronize() {
         this,
         [this] {
             // Taken after the worker wrote its result and waits: the step sees it all.
-            { std::lock_guard ready(mutex_); }
+            {
+                std::lock_guard ready(mutex_);
+                if (terminated_.load()) return;  // given up: the worker no longer waits
+            }
             emit completed();
             {
                 std::lock_guard done(mutex_);

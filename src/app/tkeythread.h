@@ -1,4 +1,5 @@
 #pragma once
+#include "keys/key_code.h"
 #include "keys/key_reader.h"
 
 #include <QThread>
@@ -17,20 +18,27 @@ class OneWirePort;
 
 // The worker of the key reader dialog: one run of the reader per object.
 // Progress goes to the dialog as queued signals; the completion step runs on
-// the thread that created the worker while the worker waits for it.
+// the thread that created the worker while the worker waits for it. The
+// outcome is the worker's own, so one left behind by a Cancel, still inside
+// a driver call, cannot touch a later run's.
 class TKeyThread final : public QThread {
     Q_OBJECT
 public:
-    // `keyCode` (6 bytes) gets the code of the key read; `flags` are the
-    // dialog's reader flags, cleared before the worker is created.
-    TKeyThread(keys::OneWirePort& port, Clock& clock, keys::KeyReaderFlags& flags, std::uint8_t* keyCode,
-               QObject* parent = nullptr);
+    // `portInUse` is held while the worker uses the port: a later worker
+    // reaches the reader only once an earlier one is done with it.
+    TKeyThread(keys::OneWirePort& port, Clock& clock, std::mutex& portInUse, QObject* parent = nullptr);
     ~TKeyThread() override;
 
-    // Asks the worker to stop; a completion step it waits for is given up.
+    // Asks the worker to stop: it does not reach the reader if it has not
+    // yet, and its completion step is dropped.
     void Terminate();
     // Waits until the worker has ended.
     void Join();
+
+    // The outcome, for the completion step (or after Join): the reader flags
+    // and, once a key was read, its code.
+    const keys::KeyReaderFlags& flags() const { return flags_; }
+    const keys::KeyCode& keyCode() const { return keyCode_; }
 
 signals:
     void progressChanged(int hits);
@@ -46,8 +54,9 @@ private:
 
     keys::OneWirePort& port_;
     Clock& clock_;
-    keys::KeyReaderFlags& flags_;
-    std::uint8_t* keyCode_;
+    std::mutex& portInUse_;
+    keys::KeyReaderFlags flags_;
+    keys::KeyCode keyCode_{};
     std::atomic<bool> terminated_{false};
     std::mutex mutex_;
     std::condition_variable stepDone_;

@@ -12,6 +12,8 @@ namespace k8w::keys {
 void ReadKeyFourHits(OneWirePort& port, Clock& clock, KeyReaderFlags& flags,
                      const std::atomic<bool>& stop, const std::function<void(int hits)>& progress,
                      std::uint8_t* keyCode) {
+    // Stopped before the reader was reached: it is left untouched.
+    if (stop.load()) return;
     if (port.Enum1WirePorts() < 1) flags.readerFailure.store(true);
     // The port is opened even after a failed enumeration, as the driver expects.
     const int handle = port.Open1WirePort(0);

@@ -29,8 +29,11 @@ struct KeyReaderFlags {
 
 // One run of the key worker: enumerates and opens port 0, reads until the
 // same key was counted four times, a read fails or `stop` is set, and closes
-// the port. `progress` gets the hit count after every read. On success
-// `keyCode` (6 bytes) gets the code of the key and flags.keyRead is set.
+// the port; with `stop` already set it does nothing. `progress` gets the hit
+// count after every read. On success `keyCode` (6 bytes) gets the code of the
+// key and flags.keyRead is set. To stop a run, set `stop` first and then call
+// StopAll1WireOperations: the enumeration clears the port's stop, so a stop
+// given the other way round can be lost.
 void ReadKeyFourHits(OneWirePort& port, Clock& clock, KeyReaderFlags& flags,
                      const std::atomic<bool>& stop, const std::function<void(int hits)>& progress,
                      std::uint8_t* keyCode);

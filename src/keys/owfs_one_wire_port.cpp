@@ -81,8 +81,22 @@ bool listDirectory(const char* path, std::vector<std::string>& entries) {
 
 bool isBusEntry(const std::string& entry) { return entry.rfind("bus.", 0) == 0; }
 
-bool listsBus(const std::vector<std::string>& entries) {
-    return std::any_of(entries.begin(), entries.end(), isBusEntry);
+// Every bus directory lists its adapter's "interface"; a listing without one
+// comes from a bus whose adapter or owserver is gone (OWFS then answers with
+// an empty listing, not an error).
+bool listsInterface(const std::vector<std::string>& entries) {
+    return std::find(entries.begin(), entries.end(), "interface") != entries.end();
+}
+
+// OWFS names a simulated adapter "Simulated-Random" (--fake),
+// "Simulated-Computed" (--tester), "Simulated-Mock" (--mock).
+bool isSimulatedBus(const std::string& busPath) {
+    char* buffer = nullptr;
+    size_t length = 0;
+    const ssize_t got = OW_get((busPath + "/interface/settings/name").c_str(), &buffer, &length);
+    const bool simulated = got > 0 && buffer && std::string(buffer, length).rfind("Simulated-", 0) == 0;
+    std::free(buffer);
+    return simulated;
 }
 
 int hexDigit(char c) {
@@ -114,11 +128,14 @@ bool IdentityFromOwfsName(const std::string& name, std::uint8_t* identity) {
 }
 
 std::vector<std::string> OwfsOneWirePort::DefaultTargets() {
-    return {"localhost:4304", "-u"};
+    const char* server = std::getenv(kOwserverVariable);
+    return {server && *server ? server : "localhost:4304", "-u"};
 }
 
-OwfsOneWirePort::OwfsOneWirePort(std::vector<std::string> targets, Timing timing)
-    : targets_(std::move(targets)), timing_(timing) {}
+OwfsOneWirePort::OwfsOneWirePort() : OwfsOneWirePort(DefaultTargets(), {}, OwfsBuses::RealOnly) {}
+
+OwfsOneWirePort::OwfsOneWirePort(std::vector<std::string> targets, Timing timing, OwfsBuses buses)
+    : targets_(std::move(targets)), timing_(timing), busChoice_(buses) {}
 
 OwfsOneWirePort::~OwfsOneWirePort() { endSession(); }
 
@@ -130,20 +147,34 @@ std::string OwfsOneWirePort::target() const {
 bool OwfsOneWirePort::ensureSession() {
     if (!target().empty()) return true;
     for (const std::string& target : targets_) {
-        std::string host, port, options = target;
+        std::string host, port, options = target, prefix;
         if (isServerTarget(target, host, port)) {
             if (!acceptsConnections(host, port, timing_.connectProbe)) continue;
             options = "-s " + target;
+            prefix = "/bus.0";
         }
         if (OW_init(options.c_str()) < 0) continue;
         {
             std::lock_guard lock(mutex_);
             session_ = target;
         }
-        if (countBuses() >= 1) return true;
+        buses_ = readerBuses(prefix);
+        if (!buses_.empty()) return true;
         endSession();
     }
     return false;
+}
+
+std::vector<OwfsOneWirePort::Bus> OwfsOneWirePort::readerBuses(const std::string& prefix) const {
+    std::vector<std::string> entries;
+    std::vector<Bus> buses;
+    if (!listDirectory((prefix + "/").c_str(), entries)) return buses;
+    for (const std::string& entry : entries) {
+        if (!isBusEntry(entry)) continue;
+        if (busChoice_ == OwfsBuses::RealOnly && isSimulatedBus(prefix + "/" + entry)) continue;
+        buses.push_back({prefix, entry});
+    }
+    return buses;
 }
 
 void OwfsOneWirePort::endSession() {
@@ -153,26 +184,28 @@ void OwfsOneWirePort::endSession() {
         session_.clear();
         handle_ = -1;
     }
+    buses_.clear();
     OW_finish();
 }
 
-int OwfsOneWirePort::countBuses() {
-    std::vector<std::string> entries;
-    if (!listDirectory("/", entries)) return 0;
-    return static_cast<int>(std::count_if(entries.begin(), entries.end(), isBusEntry));
-}
+int OwfsOneWirePort::countBuses() const { return static_cast<int>(buses_.size()); }
 
 bool OwfsOneWirePort::searchKey(std::uint8_t* identity, bool& failed) {
-    std::vector<std::string> entries;
-    // Uncached: a fresh search of every bus, so a key taken away is gone. A
-    // root without buses means the adapter or the owserver is gone (OWFS then
-    // answers with an empty listing, not an error).
-    failed = !listDirectory("/uncached/", entries) || !listsBus(entries);
-    for (const std::string& entry : entries) {
-        std::uint8_t found[kKeyIdentitySize];
-        if (IdentityFromOwfsName(entry, found) && families_.count(found[0])) {
-            std::memcpy(identity, found, sizeof found);
-            return true;
+    failed = false;
+    for (const Bus& bus : buses_) {
+        std::vector<std::string> entries;
+        // Uncached: a fresh search of the bus, so a key taken away is gone.
+        if (!listDirectory((bus.prefix + "/" + bus.name + "/uncached/").c_str(), entries) ||
+            !listsInterface(entries)) {
+            failed = true;
+            return false;
+        }
+        for (const std::string& entry : entries) {
+            std::uint8_t found[kKeyIdentitySize];
+            if (IdentityFromOwfsName(entry, found) && families_.count(found[0])) {
+                std::memcpy(identity, found, sizeof found);
+                return true;
+            }
         }
     }
     return false;
@@ -233,7 +266,7 @@ void OwfsOneWirePort::Close1WirePort(int handle) {
 }
 
 OneWirePort& systemOneWirePort() {
-    static OwfsOneWirePort port;
+    static OwfsOneWirePort port;  // automatic discovery
     return port;
 }
 

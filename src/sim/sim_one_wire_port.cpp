@@ -53,6 +53,30 @@ void SimOneWirePort::failRead(int readNumber, int result) {
     failReadResult_ = result;
 }
 
+void SimOneWirePort::holdRead(int readNumber, int result) {
+    std::lock_guard lock(mutex_);
+    holdReadNumber_ = readNumber;
+    holdResult_ = result;
+}
+
+void SimOneWirePort::releaseHeldRead() {
+    {
+        std::lock_guard lock(mutex_);
+        holdReadNumber_ = 0;
+    }
+    released_.notify_all();
+}
+
+bool SimOneWirePort::readHeld() const {
+    std::lock_guard lock(mutex_);
+    return holding_;
+}
+
+int SimOneWirePort::enumerations() const {
+    std::lock_guard lock(mutex_);
+    return enumerations_;
+}
+
 int SimOneWirePort::reads() const {
     std::lock_guard lock(mutex_);
     return reads_;
@@ -83,6 +107,7 @@ bool SimOneWirePort::keyAt(std::uint32_t sinceOpen, Identity& key, bool& later) 
 
 int SimOneWirePort::Enum1WirePorts() {
     std::lock_guard lock(mutex_);
+    ++enumerations_;
     stop_ = false;
     return portCount_;
 }
@@ -99,9 +124,14 @@ int SimOneWirePort::Open1WirePort(int portIndex) {
 
 int SimOneWirePort::Read1WireBlocking(int handle, std::uint8_t* identity) {
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         if (handle < 0 || handle != handle_) return keys::kReadFailed;
-        ++reads_;
+        if (++reads_ == holdReadNumber_) {
+            holding_ = true;
+            released_.wait(lock, [this] { return holdReadNumber_ == 0; });
+            holding_ = false;
+            return holdResult_;
+        }
         if (++readsThisRun_ == failReadNumber_) return failReadResult_;
         if (stop_) return keys::kReadNoKeyYet;
     }

@@ -36,7 +36,16 @@ public:
     void setPortCount(int count);
     void failOpen(bool fail);
     void failRead(int readNumber, int result);
+    // A driver call that takes its time: the n-th read since the port object
+    // was made (counting from 1) stays inside the driver, whatever
+    // StopAll1WireOperations does, until releaseHeldRead(); then it returns
+    // `result`.
+    void holdRead(int readNumber, int result);
+    void releaseHeldRead();
+    // Whether a read is held inside the driver right now.
+    bool readHeld() const;
 
+    int enumerations() const;
     int reads() const;
     int openHandles() const;
     int stopCalls() const;
@@ -67,6 +76,10 @@ private:
     bool failOpen_ = false;
     int failReadNumber_ = 0;
     int failReadResult_ = keys::kReadFailed;
+    int holdReadNumber_ = 0;
+    int holdResult_ = keys::kReadNoKeyYet;
+    bool holding_ = false;
+    std::condition_variable released_;
     bool stop_ = false;
     int handle_ = -1;
     int nextHandle_ = 1;
@@ -74,6 +87,7 @@ private:
     std::uint32_t openedAt_ = 0;
     int readsThisRun_ = 0;
     int reads_ = 0;
+    int enumerations_ = 0;
     int stopCalls_ = 0;
 };
 

@@ -6,6 +6,11 @@
 
 #include <QProgressBar>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace k8w::test {
 namespace {
 
@@ -15,6 +20,33 @@ using ManualKeyDialog = KeyWindowTest;
 const sim::SimOneWirePort::Identity kKey = sim::SimOneWirePort::KeyIdentity(0x0000'1234'5678'9ABCULL);
 const QString kReaderFailure = QStringLiteral(
     "Ошибка устройства чтения ключа. Проверьте подключение считывателя и наличие драйверов 1Wire");
+
+// Lets a held driver call go after a minute, from a thread of its own (the
+// main thread may be the one stuck waiting for the call), so that a dialog
+// waiting for it fails the test instead of hanging it.
+class HeldReadWatchdog {
+public:
+    explicit HeldReadWatchdog(sim::SimOneWirePort& reader)
+        : thread_([this, &reader] {
+              std::unique_lock lock(mutex_);
+              if (!over_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; }))
+                  reader.releaseHeldRead();
+          }) {}
+    ~HeldReadWatchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        over_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable over_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 TEST_F(KeyReaderDialog, AKeyReadFourTimesIsShownAndAcceptedForTheChosenSubscriber) {
     reader.touch(kKey, 0, 60'000);
@@ -89,9 +121,59 @@ TEST_F(KeyReaderDialog, CancelReleasesABlockedReadAndStoresNothing) {
     });
     EXPECT_EQ(enterKeyDialog.Run(entries), 2);
     EXPECT_EQ(reader.stopCalls(), 1);
-    EXPECT_EQ(reader.openHandles(), 0) << "the worker closed the port before it ended";
+    // The dialog does not wait for the worker; released, the worker closes the port.
+    EXPECT_TRUE(waitFor([&] { return reader.openHandles() == 0; }));
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(enterKeyDialog.result().state, 0);
+}
+
+TEST_F(KeyReaderDialog, CancelClosesAtOnceWhileTheWorkerIsInsideADriverCall) {
+    // The first read stays inside the driver, as an OWFS call may, and then
+    // fails: an outcome that must no longer show.
+    reader.holdRead(1, 6);
+    const KeyEntry entries[6] = {};
+    const HeldReadWatchdog watchdog(reader);
+    whenModal([&] {
+        ASSERT_TRUE(waitFor([&] { return reader.readHeld(); }));
+        click(enterKeyDialog, "cancelBtn");
+    });
+    EXPECT_EQ(enterKeyDialog.Run(entries), 2);
+    EXPECT_TRUE(reader.readHeld()) << "the dialog closed only once the driver call was over";
+    reader.releaseHeldRead();
+
+    // The next showing reads behind the old worker as ever.
+    reader.touch(kKey, 0, 60'000);
+    whenModal([&] {
+        ASSERT_TRUE(waitFor([&] { return child<QLabel>(enterKeyDialog, "keyLabel")->isVisible(); }));
+        click(enterKeyDialog, "okButton");
+    });
+    EXPECT_EQ(enterKeyDialog.Run(entries), 1);
+    EXPECT_TRUE(boxes.shown().isEmpty()) << "the failure of the cancelled run was shown";
+    EXPECT_EQ(reader.openHandles(), 0);
+}
+
+TEST_F(KeyReaderDialog, ACancelBeforeTheWorkerReachesTheReaderIsNotLost) {
+    // The first showing's worker is left inside a driver call; the second
+    // showing's worker waits behind it for the reader and is cancelled there.
+    reader.holdRead(1, keys::kReadNoKeyYet);
+    const KeyEntry entries[6] = {};
+    const HeldReadWatchdog watchdog(reader);
+    {
+        TenterKeyDialog dialog(reader, clock);
+        whenModal([&] {
+            ASSERT_TRUE(waitFor([&] { return reader.readHeld(); }));
+            click(dialog, "cancelBtn");
+        });
+        EXPECT_EQ(dialog.Run(entries), 2);
+        whenModal([&] { click(dialog, "cancelBtn"); });
+        EXPECT_EQ(dialog.Run(entries), 2);
+        EXPECT_TRUE(reader.readHeld());
+        reader.releaseHeldRead();
+    }  // the dialog waits for both workers
+    EXPECT_EQ(reader.enumerations(), 1) << "the second worker went on to the reader";
+    EXPECT_EQ(reader.reads(), 1);
+    EXPECT_EQ(reader.openHandles(), 0);
+    EXPECT_TRUE(boxes.shown().isEmpty());
 }
 
 TEST_F(KeyReaderDialog, CancelAfterTheKeyWasReadClosesWithTwo) {

@@ -35,8 +35,15 @@ protected:
         target_ = server_.address();
     }
 
+    // The server named, as `key-read --owserver` names it: every bus counts.
     OwfsOneWirePort& port(OwfsTiming timing = {}) {
         port_ = std::make_unique<OwfsOneWirePort>(std::vector<std::string>{target_}, timing);
+        return *port_;
+    }
+    // The port of automatic discovery, asking the given server.
+    OwfsOneWirePort& discovering(const std::string& server) {
+        port_ = std::make_unique<OwfsOneWirePort>(std::vector<std::string>{server}, OwfsTiming{},
+                                                  OwfsBuses::RealOnly);
         return *port_;
     }
 
@@ -134,6 +141,44 @@ TEST_F(Owserver, TheKeyWorkerReadsAKeyInFourHits) {
     ASSERT_TRUE(flags.keyRead);
     EXPECT_EQ(maxHits, 4);
     for (const std::uint8_t byte : code) EXPECT_LE(byte, 0x7F);
+}
+
+TEST_F(Owserver, DiscoveryPassesOverASimulatedBusThatANamedServerKeeps) {
+    for (const char* adapter : {"--fake=01", "--tester=01", "--mock=01"}) {
+        start({QString::fromLatin1(adapter)});
+        EXPECT_EQ(discovering(target_).Enum1WirePorts(), 0) << adapter;
+        EXPECT_EQ(port_->Open1WirePort(0), -1) << adapter;
+        EXPECT_TRUE(port_->target().empty()) << adapter << ": the server is passed over";
+        EXPECT_EQ(port().Enum1WirePorts(), 1) << adapter;
+        port_.reset();
+        server_.stop();
+    }
+}
+
+TEST_F(Owserver, DiscoveryReadsTheRealBusOfAServerWithSimulatedOnesBeside) {
+    start({QStringLiteral("--tester=01")});
+    std::uint8_t key[8] = {};
+    {
+        OwfsOneWirePort named({target_});
+        ASSERT_EQ(named.Enum1WirePorts(), 1);
+        ASSERT_EQ(named.Read1WireBlocking(named.Open1WirePort(0), key), kReadKeyPresent);
+    }
+    // An owserver in front of that one: its bus to it is a real one (OWFS
+    // names it "tcp"); the simulated bus before it has a key of its own.
+    test::OwserverProcess front;
+    ASSERT_TRUE(front.start({QStringLiteral("--fake=01"), QStringLiteral("-s"),
+                             QString::fromStdString(server_.address())}));
+    OwfsOneWirePort& p = discovering(front.address());
+    ASSERT_EQ(p.Enum1WirePorts(), 1);
+    const int handle = p.Open1WirePort(0);
+    for (int read = 0; read < 3; ++read) {
+        std::uint8_t identity[8] = {};
+        ASSERT_EQ(p.Read1WireBlocking(handle, identity), kReadKeyPresent);
+        EXPECT_EQ(std::vector<std::uint8_t>(identity, identity + 8), std::vector<std::uint8_t>(key, key + 8));
+    }
+    p.Close1WirePort(handle);
+    target_ = front.address();
+    EXPECT_EQ(port().Enum1WirePorts(), 2) << "named, the server has two buses";
 }
 
 TEST_F(Owserver, NoServerAndNoAdapterIsAReaderFailure) {
