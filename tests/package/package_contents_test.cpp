@@ -1,7 +1,8 @@
 // The package's contents: every file in its place, the installed programs
 // run, the launchers start the programs in the user's data folders, the menu
 // entries and the AppStream description validate, the manual page covers what
-// k8w-cli offers, and the maintainer scripts cope without udev.
+// k8w-cli offers, the udev rules open the devices to the desktop user, and
+// the maintainer scripts cope without udev.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -98,12 +99,39 @@ TEST_F(PackageContents, HoldsEveryFileInItsPlace) {
         "usr/share/man/man1/k8w-cli.1.gz", "usr/share/man/man1/k8w-prog.1.gz",
         "usr/share/man/man1/k8w-prog-demo.1.gz", "usr/share/man/man1/k8w-prog-launch.1.gz",
         "usr/share/man/man1/k8w-prog-demo-launch.1.gz", "usr/lib/udev/rules.d/70-k8w-ftdi.rules",
+        "usr/lib/udev/rules.d/70-k8w-1wire.rules",
         "usr/share/doc/k8w/copyright", "usr/share/doc/k8w/changelog.Debian.gz", "usr/share/lintian/overrides/k8w"};
     for (const QString& program : programs) {
         const QFileInfo info(path(program));
         EXPECT_TRUE(info.isFile() && info.isExecutable()) << program.toStdString();
     }
     for (const QString& file : files) EXPECT_TRUE(QFileInfo(path(file)).isFile()) << file.toStdString();
+}
+
+// The FTDI cables and the DS9490R 1-Wire adapter: a group may open them, and
+// so may the user logged in at the desktop (uaccess), with no group to join.
+TEST_F(PackageContents, UdevRulesOpenTheCablesAndTheOneWireAdapterToTheDesktopUser) {
+    struct Device {
+        const char* rules;
+        const char* vendor;
+        const char* product;
+        const char* group;
+    };
+    const Device devices[] = {{"usr/lib/udev/rules.d/70-k8w-ftdi.rules", "0403", "6001", "dialout"},
+                              {"usr/lib/udev/rules.d/70-k8w-1wire.rules", "04fa", "2490", "plugdev"}};
+    for (const Device& d : devices) {
+        const QString vendor = QStringLiteral("{idVendor}==\"%1\"").arg(QLatin1String(d.vendor));
+        QStringList rules;
+        for (const QString& line : fileText(path(QLatin1String(d.rules))).split(QLatin1Char('\n')))
+            if (!line.startsWith(QLatin1Char('#')) && line.contains(vendor)) rules << line;
+        ASSERT_EQ(rules.size(), 1) << d.rules << " has no single rule for vendor " << d.vendor;
+        const QString& rule = rules.front();
+        const QRegularExpression product(QStringLiteral("\\{idProduct\\}==\"([0-9a-f|]*)\""));
+        EXPECT_TRUE(product.match(rule).captured(1).split(QLatin1Char('|')).contains(QLatin1String(d.product)))
+            << rule.toStdString();
+        EXPECT_TRUE(rule.contains(QStringLiteral("GROUP=\"%1\"").arg(QLatin1String(d.group)))) << rule.toStdString();
+        EXPECT_TRUE(rule.contains(QStringLiteral("TAG+=\"uaccess\""))) << rule.toStdString();
+    }
 }
 
 TEST_F(PackageContents, InstalledCliRunsAndPrintsItsUsage) {
