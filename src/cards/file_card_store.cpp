@@ -192,6 +192,11 @@ private:
         if (slot != kTemplateSlot && (slot < 0 || slot >= kCardCapacity))
             return {CardStoreStatus::Refused, QStringLiteral("no such slot: %1").arg(slot), {}};
         if (access_ == CardFileAccess::PerChange) {
+            // The window keeps the lock for as long as it runs: waiting for it
+            // would only delay the refusal.
+            CardBaseLock probe(fileName_);
+            const bool window = probe.acquire(0) == CardBaseLock::Result::HeldByOther && probe.heldByWindow();
+            probe.release();
             auto after = CardTable::create();
             const CardUpdateResult updated = UpdateCardFile(
                 fileName_,
@@ -200,7 +205,7 @@ private:
                     if (refusal.isEmpty()) *after = t;
                     return refusal;
                 },
-                kLockWaitMs);
+                window ? 0 : kLockWaitMs);
             if (updated.status != CardUpdateStatus::Saved) return {statusOf(updated.status), updated.reason, {}};
             if (slot != kTemplateSlot) ++revisions_[static_cast<std::size_t>(slot)];
             return done(slot, *after);

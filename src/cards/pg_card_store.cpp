@@ -85,7 +85,7 @@ public:
 
     CardStoreResult loadAll(CardTable& table, std::vector<CardRevision>& revisions) override {
         if (CardStoreResult lost = ensureConnected(); !lost.ok()) return lost;
-        PgResult res = exec("SELECT slot, revision, data FROM k8w_cards ORDER BY slot", {});
+        PgResult res = exec("SELECT slot, revision, data FROM k8w_cards", {});
         if (!res.ok()) return failure(res);
         table.clear();
         revisions.assign(kCardCapacity, 0);

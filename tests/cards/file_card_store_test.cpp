@@ -35,7 +35,7 @@ TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
         auto table = CardTable::create();
         std::vector<CardRevision> revisions;
         ASSERT_TRUE(store->loadAll(*table, revisions).ok());
-        EXPECT_EQ(table->cards[2].codeUoo, 9u);
+        EXPECT_EQ(+table->cards[2].codeUoo, 9u);
 
         Card card{};
         card.codeUoo = 5;

@@ -53,7 +53,7 @@ TEST_F(PgCardStoreTest, InitTwiceLeavesTheBaseAsItIs) {
     bool created = true;
     EXPECT_EQ(InitPgCardBase(server().uri(db_), &created), QString());
     EXPECT_FALSE(created);
-    EXPECT_EQ(store->readCard(3).current.card.codeUoo, 11u);
+    EXPECT_EQ(+store->readCard(3).current.card.codeUoo, 11u);
 }
 
 TEST_F(PgCardStoreTest, ADatabaseWithoutBaseIsRefusedWithAHint) {
@@ -141,9 +141,9 @@ TEST_F(PgCardStoreTest, AResultRecordedWhileAnotherUserEditsKeepsBoth) {
 
     const Card stored = editor->readCard(20).current.card;
     EXPECT_STREQ(stored.address, "new address");
-    EXPECT_EQ(stored.progId, 0x2222);
-    EXPECT_EQ(stored.prevProgId, 0x1111);
-    EXPECT_EQ(stored.progDate, 45100.25);
+    EXPECT_EQ(+stored.progId, 0x2222);
+    EXPECT_EQ(+stored.prevProgId, 0x1111);
+    EXPECT_EQ(+stored.progDate, 45100.25);
 }
 
 TEST_F(PgCardStoreTest, AChangeIsAnnouncedToAnotherStore) {
@@ -194,7 +194,7 @@ TEST_F(PgCardStoreTest, ARoleWithoutWriteRightOnlyReads) {
     auto viewer = open(QStringLiteral("viewer"));
     ASSERT_TRUE(viewer);
     EXPECT_FALSE(viewer->canWrite());
-    EXPECT_EQ(viewer->readCard(50).current.card.codeUoo, 5050u);
+    EXPECT_EQ(+viewer->readCard(50).current.card.codeUoo, 5050u);
     EXPECT_EQ(viewer->checkWritable().status, CardStoreStatus::ReadOnly);
     const CardStoreResult save = viewer->saveCard(50, makeCard(1, "no"), 1);
     EXPECT_EQ(save.status, CardStoreStatus::ReadOnly);
@@ -223,7 +223,7 @@ TEST_F(PgCardStoreTest, EveryVersionIsKeptAndADeletedCardComesBack) {
     const CardVersion back = store->readCard(60).current;
     EXPECT_EQ(back.revision, 4);
     EXPECT_TRUE(isCardInUse(back.card));
-    EXPECT_EQ(back.card.progId, 0xABCD);
+    EXPECT_EQ(+back.card.progId, 0xABCD);
     ASSERT_TRUE(store->history(60, versions).ok());
     EXPECT_EQ(versions[0].kind, QStringLiteral("restore"));
 }

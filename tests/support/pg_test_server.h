@@ -19,7 +19,9 @@ namespace k8w::test {
 
 class PgTestServer {
 public:
-    PgTestServer() {
+    // `durable`: commits are synced to disk as on a real server (benchmarks);
+    // tests skip the syncs.
+    explicit PgTestServer(bool durable = false) : durable_(durable) {
         dir_.setAutoRemove(true);
         const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql"))
                                       .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
@@ -53,10 +55,11 @@ public:
         tool(QStringLiteral("pg_ctl"),
              {QStringLiteral("-D"), dataDir(), QStringLiteral("-l"), dir_.filePath(QStringLiteral("server.log")),
               QStringLiteral("-w"), QStringLiteral("-o"),
-              QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off -c full_page_writes=off "
-                             "-c synchronous_commit=off -c max_connections=60")
+              QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c max_connections=60 %3")
                   .arg(dir_.path())
-                  .arg(kPort),
+                  .arg(kPort)
+                  .arg(durable_ ? QString()
+                                : QStringLiteral("-c fsync=off -c full_page_writes=off -c synchronous_commit=off")),
               QStringLiteral("start")});
         running_ = true;
     }
@@ -130,6 +133,7 @@ private:
         return output.trimmed();
     }
 
+    bool durable_ = false;
     QTemporaryDir dir_;
     QString bin_;
     bool running_ = false;

@@ -1,3 +1,4 @@
+#include "app/cli/cli_card_store.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
@@ -12,14 +13,9 @@
 #include <QFile>
 
 namespace k8w::cli {
-namespace {
-
-const QString kDb = QStringLiteral("--db");
-
-} // namespace
 
 int runCards(const Options& options) {
-    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    const auto table = loadCards(options);
     if (!table) return kExitBadInput;
     for (int slot = 0; slot < kCardCapacity; ++slot) {
         const Card& card = table->cards[slot];
@@ -36,7 +32,7 @@ int runCards(const Options& options) {
 
 int runImage(const Options& options) {
     const QString out = QStringLiteral("--out");
-    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    const auto table = loadCards(options);
     if (!table) return kExitBadInput;
     const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));
     if (slot < 0) return kExitBadInput;

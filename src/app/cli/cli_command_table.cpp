@@ -24,6 +24,12 @@ namespace {
 const OptionSpec kDb{"db", "FILE",
                      "the card database (default: ProgInfo_10.K8W in the current directory)"};
 const OptionSpec kRow{"row", "N", "the card's row in the card list, 1-9000"};
+const OptionSpec kBase{"base", "URL", "a shared card base, postgresql://[user@]host[:port]/dbname[?...]"};
+const OptionSpec kBaseUrl{"base", "URL", "the shared card base, postgresql://[user@]host[:port]/dbname[?...]"};
+const OptionSpec kCopyFrom{"from", "SRC", "the base to copy: a database file or a postgresql:// URL"};
+const OptionSpec kCopyTo{"to", "DST", "the base to replace: a database file or a postgresql:// URL"};
+const OptionSpec kForce{"force", "", "replace a target that holds cards already"};
+const OptionSpec kRevision{"revision", "R", "the revision to bring back, as history lists it"};
 const OptionSpec kOut{"out", "FILE", "also write the 585-byte device image into FILE"};
 const OptionSpec kPort{"port", "PATH", "the serial port to use, e.g. /dev/ttyUSB0"};
 const OptionSpec kCable{"cable", "SERIAL",
@@ -59,6 +65,8 @@ OptionUse optional(const OptionSpec& option) { return {{&option}, false}; }
 
 // Where the cards are.
 OptionUse database() { return optional(kDb); }
+// Where the cards are: a database file or a shared base.
+OptionUse cardBase() { return {{&kDb, &kBase}, false}; }
 // Which cable leads to the device.
 OptionUse cable() { return {{&kPort, &kCable}, false}; }
 
@@ -66,27 +74,33 @@ OptionUse cable() { return {{&kPort, &kCable}, false}; }
 
 const std::vector<CommandSpec>& commandTable() {
     static const std::vector<CommandSpec> table = {
-        {"cards", "", {database()}, "list the cards in use", runCards},
-        {"image", "", {required(kRow), database(), optional(kOut)}, "build the device image of a card", runImage},
-        {"program", "", {required(kRow), database(), cable(), optional(kVerify)},
+        {"cards", "", {cardBase()}, "list the cards in use", runCards},
+        {"image", "", {required(kRow), cardBase(), optional(kOut)}, "build the device image of a card", runImage},
+        {"program", "", {required(kRow), cardBase(), cable(), optional(kVerify)},
          "write a card into a device (and read it back)", runProgram},
         {"read", "", {cable(), optional(kOut)}, "read a device's image back", runRead},
-        {"diff", "", {required(kRow), required(kCompareImage), database()},
+        {"diff", "", {required(kRow), required(kCompareImage), cardBase()},
          "compare a card with a device image field by field;\nexit 1 when they differ", runDiff},
         {"sim", "",
          {optional(kReadyNext), optional(kVersion), optional(kSimImage), optional(kLoops), optional(kNoPower),
           optional(kCaseOpen), optional(kKey)},
          "serve a simulated device on a pseudo-terminal", runSim},
-        {"keys", "", {required(kRow), database()}, "list the keys of a card's partitions 1-3", runKeys},
+        {"keys", "", {required(kRow), cardBase()}, "list the keys of a card's partitions 1-3", runKeys},
         {"key-add", "",
-         {required(kRow), required(kPartition), required(kSubscriber), required(kCode), optional(kSlot), database()},
+         {required(kRow), required(kPartition), required(kSubscriber), required(kCode), optional(kSlot), cardBase()},
          "store a key typed from the station's card", runKeyAdd},
         {"key-read", "",
-         {required(kRow), required(kPartition), required(kSubscriber), optional(kSlot), database(),
+         {required(kRow), required(kPartition), required(kSubscriber), optional(kSlot), cardBase(),
           optional(kOwserver)},
          "store a key read on the first 1-Wire reader", runKeyRead},
-        {"key-del", "", {required(kRow), required(kPartition), required(kSlot), database()}, "empty a key slot",
+        {"key-del", "", {required(kRow), required(kPartition), required(kSlot), cardBase()}, "empty a key slot",
          runKeyDel},
+        {"base-init", "", {required(kBaseUrl)}, "create the tables of a shared card base in an empty database",
+         runBaseInit},
+        {"base-copy", "", {required(kCopyFrom), required(kCopyTo), optional(kForce)},
+         "copy a whole card base between a file and a server", runBaseCopy},
+        {"history", "", {required(kRow), required(kBaseUrl)},
+         "list every kept version of a card of a shared base", runHistory},
         {"status", "", {cable(), optional(kWait)}, "greet a live device, print its inputs and outputs", runStatus},
         {"set", "NAME=on|off ... [sim=1|2]", {cable(), optional(kWait)},
          "switch relay1 relay2 buzzer guard-led ktc-led red-led\ngreen-led or the SIM, then print the status", runSet},

@@ -30,10 +30,8 @@ int runKeyDel(const Options& options);
 int runStatus(const Options& options);
 int runSet(const Options& options);
 int runWatch(const Options& options);
-int runExport(const Options& options);
-int runImport(const Options& options);
-int runDecode(const Options& options);
-int runBackups(const Options& options);
-int runRestore(const Options& options);
+int runBaseInit(const Options& options);
+int runBaseCopy(const Options& options);
+int runHistory(const Options& options);
 
 } // namespace k8w::cli

@@ -1,5 +1,6 @@
 // k8w-cli diff: a card against a device's image, field by field, as the read
 // results view shows them.
+#include "app/cli/cli_card_store.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image_compare.h"
 #include "app/cli/cli_database.h"
@@ -9,24 +10,40 @@
 #include "cards/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
-#include "cards/image_json.h"
+
+#include <QFile>
 
 namespace k8w::cli {
 namespace {
 
 // Reads a device image as `read --out` writes it; on failure prints why.
 bool readImageFile(const QString& fileName, ConfigImage& image) {
-    const QString error = ReadImageFile(fileName, image);
-    if (!error.isEmpty()) printError(error);
-    return error.isEmpty();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        printError(QStringLiteral("cannot read %1").arg(fileName));
+        return false;
+    }
+    // Checked before reading, so that no large file is read whole.
+    if (file.size() != static_cast<qint64>(kImageSize)) {
+        printError(QStringLiteral("%1 holds %2 bytes; a device image has %3").arg(fileName).arg(file.size()).arg(kImageSize));
+        return false;
+    }
+    if (file.read(reinterpret_cast<char*>(image.data()), kImageSize) != static_cast<qint64>(kImageSize)) {
+        printError(QStringLiteral("cannot read %1").arg(fileName));
+        return false;
+    }
+    if (ImageCrc16(image.data(), kImageSize) != 0) {
+        printError(QStringLiteral("%1 fails its checksum; it is not an intact device image").arg(fileName));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
 int runDiff(const Options& options) {
-    const QString kDb = QStringLiteral("--db");
     const QString kImage = QStringLiteral("--image");
-    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    const auto table = loadCards(options);
     if (!table) return kExitBadInput;
     const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));
     if (slot < 0) return kExitBadInput;

@@ -1,6 +1,7 @@
 // k8w-cli keys, key-add, key-read and key-del: the key table of a card from
 // the command line. A change touches the 16 bytes of one key slot and
 // nothing else of the file; it goes through the locked, crash-safe update.
+#include "app/cli/cli_card_store.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
@@ -27,7 +28,6 @@
 namespace k8w::cli {
 namespace {
 
-const QString kDb = QStringLiteral("--db");
 const QString kPartition = QStringLiteral("--partition");
 const QString kSubscriber = QStringLiteral("--subscriber");
 const QString kSlot = QStringLiteral("--slot");
@@ -83,8 +83,7 @@ bool readPlace(const Options& options, KeyPlace& place) {
 }
 
 // The key slot the key goes into in this table, or why it cannot go there.
-QString chooseSlot(const CardTable& table, const KeyPlace& place, int& slot) {
-    const Card& card = table.cards[static_cast<std::size_t>(place.card)];
+QString chooseSlot(const Card& card, const KeyPlace& place, int& slot) {
     if (!isCardInUse(card)) return QStringLiteral("row %1 holds no card").arg(place.card + 1);
     const KeyEntry* group = card.keys[place.partition - 1];
     for (int s = 0; s < keys::kSlotsPerPartition; ++s) {
@@ -102,15 +101,15 @@ QString chooseSlot(const CardTable& table, const KeyPlace& place, int& slot) {
 }
 
 // Stores the key as manual entry does: state 1, subscriber, code, now.
-int storeKey(const QString& dbName, const KeyPlace& place, const keys::KeyCode& code) {
+int storeKey(CardStore& store, const KeyPlace& place, const keys::KeyCode& code) {
     KeyEntry stored{};
     int storedSlot = -1;
-    const CardUpdateResult result = UpdateCardFile(
-        dbName,
-        [&](CardTable& fresh) {
+    const int status = changeCard(
+        store, place.card,
+        [&](Card& fresh) {
             int slot = -1;
             if (QString refusal = chooseSlot(fresh, place, slot); !refusal.isEmpty()) return refusal;
-            KeyEntry& entry = fresh.cards[static_cast<std::size_t>(place.card)].keys[place.partition - 1][slot];
+            KeyEntry& entry = fresh.keys[place.partition - 1][slot];
             if (keys::IsKeyInstalled(entry))
                 printError(QStringLiteral("slot %1 held the key of subscriber %2; it is replaced")
                                .arg(slot + 1)
@@ -124,22 +123,21 @@ int storeKey(const QString& dbName, const KeyPlace& place, const keys::KeyCode& 
             storedSlot = slot;
             return QString();
         },
-        lockWaitFor(dbName));
-    const int status = reportUpdate(result, kExitFailed);
+        QStringLiteral("key"), kExitFailed);
     if (status == kExitOk) printLine(keyLine(place.partition, storedSlot, stored));
     return status;
 }
 
 // Loads the database and checks the place against it before anything else
 // happens; prints why not.
-bool checkPlace(const Options& options, const QString& dbName, KeyPlace& place) {
+bool checkPlace(const Options& options, CardStore& store, KeyPlace& place) {
     if (!readPlace(options, place)) return false;
-    const auto table = loadDatabase(dbName);
+    const auto table = loadCards(store);
     if (!table) return false;
     place.card = cardSlotOfRow(options, *table, kFreeRow);
     if (place.card < 0) return false;
     int slot = -1;
-    if (const QString refusal = chooseSlot(*table, place, slot); !refusal.isEmpty()) {
+    if (const QString refusal = chooseSlot(table->cards[static_cast<std::size_t>(place.card)], place, slot); !refusal.isEmpty()) {
         printError(refusal);
         return false;
     }
@@ -190,7 +188,7 @@ KeyReadEnd readKey(keys::OneWirePort& port, keys::KeyCode& code) {
 } // namespace
 
 int runKeys(const Options& options) {
-    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    const auto table = loadCards(options);
     if (!table) return kExitBadInput;
     const int card = cardSlotOfRow(options, *table, kFreeRow);
     if (card < 0) return kExitBadInput;
@@ -209,16 +207,16 @@ int runKeyAdd(const Options& options) {
         printError(keys::kBadKeyCodeText);
         return kExitBadInput;
     }
-    const QString dbName = options.value(kDb, kCardFileName);
+    const auto store = openCardStore(options);
     KeyPlace place;
-    if (!checkPlace(options, dbName, place)) return kExitBadInput;
-    return storeKey(dbName, place, code);
+    if (!store || !checkPlace(options, *store, place)) return kExitBadInput;
+    return storeKey(*store, place, code);
 }
 
 int runKeyRead(const Options& options) {
-    const QString dbName = options.value(kDb, kCardFileName);
+    const auto store = openCardStore(options);
     KeyPlace place;
-    if (!checkPlace(options, dbName, place) || !databaseReadyForWriting(dbName)) return kExitBadInput;
+    if (!store || !checkPlace(options, *store, place) || !storeReadyForWriting(*store)) return kExitBadInput;
 
     keys::OwfsOneWirePort port(options.has(kOwserver)
                                    ? std::vector<std::string>{options.value(kOwserver).toStdString()}
@@ -235,23 +233,22 @@ int runKeyRead(const Options& options) {
         break;
     }
     printError(keys::kKeyReadText + QStringLiteral(": ") + keys::KeyCodeText(code.data()));
-    return storeKey(dbName, place, code);
+    return storeKey(*store, place, code);
 }
 
 int runKeyDel(const Options& options) {
     const auto partition = number(options, kPartition, 1, 3);
     const auto slot = partition ? number(options, kSlot, 1, keys::kSlotsPerPartition) : std::nullopt;
     if (!slot) return kExitBadInput;
-    const QString dbName = options.value(kDb, kCardFileName);
-    const auto table = loadDatabase(dbName);
+    const auto store = openCardStore(options);
+    const auto table = store ? loadCards(*store) : nullptr;
     if (!table) return kExitBadInput;
     const int card = cardSlotOfRow(options, *table, kFreeRow);
     if (card < 0) return kExitBadInput;
 
-    const CardUpdateResult result = UpdateCardFile(
-        dbName,
-        [&](CardTable& fresh) {
-            Card& c = fresh.cards[static_cast<std::size_t>(card)];
+    return changeCard(
+        *store, card,
+        [&](Card& c) {
             if (!isCardInUse(c)) return QStringLiteral("row %1 holds no card").arg(card + 1);
             KeyEntry& entry = c.keys[*partition - 1][*slot - 1];
             if (!keys::IsKeyInstalled(entry))
@@ -261,8 +258,7 @@ int runKeyDel(const Options& options) {
             std::memset(static_cast<void*>(&entry), 0, sizeof entry);
             return QString();
         },
-        lockWaitFor(dbName));
-    return reportUpdate(result, kExitFailed);
+        QStringLiteral("key"), kExitFailed);
 }
 
 } // namespace k8w::cli

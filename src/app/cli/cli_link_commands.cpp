@@ -1,5 +1,6 @@
 // k8w-cli program and read: one write or read attempt, as the programming
 // and reading workers make it, from the command line.
+#include "app/cli/cli_card_store.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_image_compare.h"
 #include "app/cli/cli_database.h"
@@ -28,7 +29,6 @@
 namespace k8w::cli {
 namespace {
 
-const QString kDb = QStringLiteral("--db");
 const QString kPort = QStringLiteral("--port");
 const QString kCable = QStringLiteral("--cable");
 const QString kOut = QStringLiteral("--out");
@@ -165,8 +165,8 @@ int verifyWritten(const Cable& cable, const ConfigImage& written) {
 int runProgram(const Options& options) {
     Cable cable;
     chooseCable(options, cable);
-    const QString dbName = options.value(kDb, kCardFileName);
-    const auto table = loadDatabase(dbName);
+    const auto store = openCardStore(options);
+    const auto table = store ? loadCards(*store) : nullptr;
     if (!table) return kExitBadInput;
     const int slot = cardSlotOfRow(options, *table, link::kEmptyCardText);
     if (slot < 0) return kExitBadInput;
@@ -179,7 +179,7 @@ int runProgram(const Options& options) {
         printError(QStringLiteral("the card's device version is not supported; nothing is written"));
         return kExitBadInput;
     }
-    if (!databaseReadyForWriting(dbName)) return kExitBadInput;
+    if (!storeReadyForWriting(*store)) return kExitBadInput;
 
     int result = link::kLinkCableFailure;
     bool stoppedBySignal = false;
@@ -199,20 +199,19 @@ int runProgram(const Options& options) {
     switch (result) {
     case link::kLinkDone: {
         printLine(ChecksumText(crc));
-        // Only this card's result changes, in the file as it is now: another
-        // command may have recorded its own result meanwhile.
+        // Only this card's result changes, in the base as it is now: another
+        // command or user may have changed the card meanwhile.
         const double programmedAt = dayDateNow();
-        const CardUpdateResult recorded = UpdateCardFile(
-            dbName,
-            [&](CardTable& fresh) {
-                Card& card = fresh.cards[slot];
+        const CardStoreResult recorded = store->updateCard(
+            slot,
+            [&](Card& card) {
                 if (!isCardInUse(card)) return QStringLiteral("the card in row %1 was deleted meanwhile").arg(slot + 1);
                 link::RecordProgramming(card, crc, programmedAt);
                 return QString();
             },
-            kLockWaitMs);
+            QStringLiteral("program"));
         int status = kExitOk;
-        if (recorded.status != CardUpdateStatus::Saved) {
+        if (!recorded.ok()) {
             printError(QStringLiteral("the device is programmed, but its result is not recorded: ") + recorded.reason);
             status = kExitNotRecorded;
         }

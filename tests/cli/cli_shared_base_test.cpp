@@ -1,0 +1,215 @@
+// k8w-cli on a shared card base, as processes against a real PostgreSQL
+// server started for this test program.
+#include "cards/card_file.h"
+#include "cards/card_store.h"
+#include "cards/card_table.h"
+#include "cards/pg_card_store.h"
+#include "cli_process.h"
+#include "support/pg_test_server.h"
+#include "support/sim_process.h"
+#include "support/temp_workdir.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cstring>
+#include <iostream>
+
+namespace k8w::test {
+namespace {
+
+PgTestServer& server() {
+    static PgTestServer instance;
+    return instance;
+}
+
+QByteArray fileBytes(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Card makeCard(std::uint32_t code, const char* name) {
+    Card card{};
+    card.codeUoo = code;
+    card.changeDate = 46000.5;
+    std::strncpy(card.cardNumber, name, sizeof card.cardNumber - 1);
+    return card;
+}
+
+class CliSharedBase : public ::testing::Test {
+protected:
+    TempWorkdir dir;
+    QString db;
+    QString uri;
+
+    void SetUp() override {
+        db = server().createDatabase();
+        uri = server().uri(db);
+        const CliRun init = runCli({QStringLiteral("base-init"), QStringLiteral("--base"), uri});
+        ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    }
+    std::unique_ptr<CardStore> store() {
+        QString error;
+        auto opened = OpenCardStore(uri, CardFileAccess::PerChange, &error);
+        EXPECT_TRUE(opened) << error.toStdString();
+        return opened;
+    }
+    bool nothingSent() const {
+        return !QFile::exists(QStringLiteral("ProgLog.log")) && !QFile::exists(QStringLiteral("device.img"));
+    }
+};
+
+TEST_F(CliSharedBase, BaseInitAgainChangesNothing) {
+    ASSERT_TRUE(store()->saveCard(0, makeCard(1, "one"), 0).ok());
+    const CliRun again = runCli({QStringLiteral("base-init"), QStringLiteral("--base"), uri});
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("nothing changed"))) << again.out.toStdString();
+    EXPECT_EQ(+store()->readCard(0).current.card.codeUoo, 1u);
+}
+
+TEST_F(CliSharedBase, BaseCopyGoesBothWaysByteForByteAndKeepsCardsOfATarget) {
+    auto table = CardTable::create();
+    for (int slot : {0, 5, 8999}) {
+        Card& card = table->cards[static_cast<std::size_t>(slot)];
+        auto* bytes = reinterpret_cast<unsigned char*>(&card);
+        for (std::size_t i = 0; i < kCardSize; ++i) bytes[i] = static_cast<unsigned char>(slot + 3 * i);
+        card.codeUoo = static_cast<std::uint32_t>(slot + 1);
+        card.changeDate = 46001;
+    }
+    table->cardTemplate.timePass = 9;
+    ASSERT_TRUE(SaveCardTable(*table, QStringLiteral("source.K8W")));
+    const QStringList toServer{QStringLiteral("base-copy"), QStringLiteral("--from"), QStringLiteral("source.K8W"),
+                               QStringLiteral("--to"), uri};
+    const CliRun up = runCli(toServer);
+    ASSERT_EQ(up.exitCode, 0) << up.err.toStdString();
+    const CliRun down = runCli({QStringLiteral("base-copy"), QStringLiteral("--from"), uri, QStringLiteral("--to"),
+                                QStringLiteral("back.K8W")});
+    ASSERT_EQ(down.exitCode, 0) << down.err.toStdString();
+    EXPECT_EQ(fileBytes(QStringLiteral("back.K8W")), fileBytes(QStringLiteral("source.K8W")));
+
+    // Targets that hold cards: refused, unless forced.
+    EXPECT_EQ(runCli(toServer).exitCode, 2);
+    EXPECT_EQ(runCli({QStringLiteral("base-copy"), QStringLiteral("--from"), uri, QStringLiteral("--to"),
+                      QStringLiteral("back.K8W")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(runCli(toServer + QStringList{QStringLiteral("--force")}).exitCode, 0);
+}
+
+TEST_F(CliSharedBase, HistoryListsEveryVersionNewestFirst) {
+    auto base = store();
+    ASSERT_TRUE(base->saveCard(2, makeCard(303, "kept"), 0).ok());
+    ASSERT_TRUE(base->deleteCard(2, 1).ok());
+    const CliRun history =
+        runCli({QStringLiteral("history"), QStringLiteral("--row"), QStringLiteral("3"), QStringLiteral("--base"), uri});
+    ASSERT_EQ(history.exitCode, 0) << history.err.toStdString();
+    const QStringList lines = history.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("2\t"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("\tk8w@local\tdelete\t")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\tk8w@local\tsave\t303\tkept"))) << lines[1].toStdString();
+    EXPECT_EQ(runCli({QStringLiteral("history"), QStringLiteral("--row"), QStringLiteral("3"), QStringLiteral("--db"),
+                      QStringLiteral("x.K8W")})
+                  .exitCode,
+              2);
+}
+
+TEST_F(CliSharedBase, ProgramRecordsItsResultOnTheServer) {
+    ASSERT_TRUE(store()->saveCard(0, makeCard(700, "dev"), 0).ok());
+    SimProcess sim({QStringLiteral("--image"), QStringLiteral("device.img")});
+    const CliRun run = runCli({QStringLiteral("program"), QStringLiteral("--row"), QStringLiteral("1"),
+                               QStringLiteral("--base"), uri, QStringLiteral("--port"), sim.path()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(+store()->readCard(0).current.card.progId, run.out.trimmed().toUInt(nullptr, 16));
+}
+
+// Nothing is sent to a device whose result the base could not record.
+TEST_F(CliSharedBase, ProgramIsRefusedBeforeTheExchangeWhenTheBaseCannotRecord) {
+    ASSERT_TRUE(store()->saveCard(0, makeCard(700, "dev"), 0).ok());
+    server().sql(db, QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'viewer') "
+                                    "THEN CREATE ROLE viewer LOGIN; END IF; END $$; "
+                                    "GRANT SELECT ON k8w_cards, k8w_card_history TO viewer"));
+    SimProcess sim({QStringLiteral("--image"), QStringLiteral("device.img")});
+    auto program = [&](const QString& base) {
+        return runCli({QStringLiteral("program"), QStringLiteral("--row"), QStringLiteral("1"),
+                       QStringLiteral("--base"), base, QStringLiteral("--port"), sim.path()});
+    };
+    const CliRun readOnly = program(server().uri(db, QStringLiteral("viewer")));
+    EXPECT_EQ(readOnly.exitCode, 2);
+    EXPECT_TRUE(readOnly.err.contains(QStringLiteral("nothing was sent"))) << readOnly.err.toStdString();
+    EXPECT_TRUE(nothingSent());
+
+    server().stop();
+    const CliRun unreachable = program(uri);
+    server().start();
+    EXPECT_EQ(unreachable.exitCode, 2);
+    EXPECT_FALSE(unreachable.err.isEmpty());
+    EXPECT_TRUE(nothingSent());
+}
+
+TEST_F(CliSharedBase, APasswordInTheUriIsNeverPrinted) {
+    const QString secret = QStringLiteral("Hunter2Secret");
+    const QString withPassword = QStringLiteral("postgresql://k8w:%1@/nosuchdb?host=%2&port=5432")
+                                     .arg(secret, server().folder());
+    const QString inParams = uri + QStringLiteral("&password=") + secret + QStringLiteral("&dbname=nosuchdb");
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("cards"), QStringLiteral("--base"), withPassword},
+          QStringList{QStringLiteral("base-init"), QStringLiteral("--base"), inParams},
+          QStringList{QStringLiteral("history"), QStringLiteral("--row"), QStringLiteral("1"), QStringLiteral("--base"),
+                      inParams},
+          QStringList{QStringLiteral("base-copy"), QStringLiteral("--from"), withPassword, QStringLiteral("--to"),
+                      QStringLiteral("x.K8W")}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_FALSE(run.err.isEmpty());
+        EXPECT_FALSE(run.err.contains(secret)) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(secret));
+    }
+}
+
+// Eight k8w-cli writers at once, twice over: on one card and on a card each.
+// Every key they add is there afterwards.
+TEST_F(CliSharedBase, EightWritersAtOnceLoseNoChange) {
+    constexpr int kWriters = 8;
+    constexpr int kRounds = 2;
+    auto base = store();
+    for (int w = 0; w < kWriters; ++w) ASSERT_TRUE(base->saveCard(10 + w, makeCard(1000 + w, "w"), 0).ok());
+    ASSERT_TRUE(base->saveCard(0, makeCard(999, "shared"), 0).ok());
+    for (const bool sameCard : {true, false}) {
+        int made = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            std::vector<std::unique_ptr<QProcess>> writers;
+            for (int w = 0; w < kWriters; ++w) {
+                auto process = std::make_unique<QProcess>();
+                process->start(QStringLiteral(K8W_CLI_PATH),
+                               {QStringLiteral("key-add"), QStringLiteral("--row"),
+                                QString::number(sameCard ? 1 : 11 + w), QStringLiteral("--partition"),
+                                QString::number(w % 3 + 1), QStringLiteral("--subscriber"),
+                                QString::number(w + 1 + kWriters * round), QStringLiteral("--code"),
+                                QStringLiteral("0000000000%1").arg(w * 10 + round + 10), QStringLiteral("--base"),
+                                uri});
+                writers.push_back(std::move(process));
+            }
+            for (auto& process : writers) {
+                const CliRun run = finishCli(*process, 60000);
+                EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+                made += run.exitCode == 0 ? 1 : 0;
+            }
+        }
+        int kept = 0;
+        auto table = CardTable::create();
+        std::vector<CardRevision> revisions;
+        ASSERT_TRUE(base->loadAll(*table, revisions).ok());
+        for (int slot : sameCard ? std::vector<int>{0} : std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17})
+            for (const auto& group : table->cards[static_cast<std::size_t>(slot)].keys)
+                for (const KeyEntry& key : group) kept += key.state == 1 ? 1 : 0;
+        std::cout << "[eight writers] " << (sameCard ? "one card" : "a card each") << ": " << made
+                  << " changes made, " << kept << " kept" << std::endl;
+        EXPECT_EQ(made, kWriters * kRounds);
+        EXPECT_EQ(kept, kWriters * kRounds);
+    }
+}
+
+} // namespace
+} // namespace k8w::test
