@@ -10,33 +10,16 @@
 #include "cards/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
-
-#include <QFile>
+#include "cards/image_json.h"
 
 namespace k8w::cli {
 namespace {
 
 // Reads a device image as `read --out` writes it; on failure prints why.
 bool readImageFile(const QString& fileName, ConfigImage& image) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("cannot read %1").arg(fileName));
-        return false;
-    }
-    // Checked before reading, so that no large file is read whole.
-    if (file.size() != static_cast<qint64>(kImageSize)) {
-        printError(QStringLiteral("%1 holds %2 bytes; a device image has %3").arg(fileName).arg(file.size()).arg(kImageSize));
-        return false;
-    }
-    if (file.read(reinterpret_cast<char*>(image.data()), kImageSize) != static_cast<qint64>(kImageSize)) {
-        printError(QStringLiteral("cannot read %1").arg(fileName));
-        return false;
-    }
-    if (ImageCrc16(image.data(), kImageSize) != 0) {
-        printError(QStringLiteral("%1 fails its checksum; it is not an intact device image").arg(fileName));
-        return false;
-    }
-    return true;
+    const QString error = ReadImageFile(fileName, image);
+    if (!error.isEmpty()) printError(error);
+    return error.isEmpty();
 }
 
 } // namespace
