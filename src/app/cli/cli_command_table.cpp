@@ -107,7 +107,7 @@ const std::vector<CommandSpec>& commandTable() {
         {"watch", "", {cable()},
          "the control window's exchange log and every change\nof the device's inputs and outputs, until Ctrl-C",
          runWatch},
-        {"export", "", {optional(kRows), optional(kFormat), optional(kExportOut), database()},
+        {"export", "", {optional(kRows), optional(kFormat), optional(kExportOut), cardBase()},
          "write the cards (default: every card in use) as JSON or CSV", runExport},
         {"import", "FILE", {optional(kDryRun), optional(kTemplate), database()},
          "store the cards of a JSON file after the window's save checks;\nall or nothing", runImport},

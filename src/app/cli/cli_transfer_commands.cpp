@@ -1,4 +1,5 @@
 // k8w-cli export, import and decode: cards and device images as text.
+#include "app/cli/cli_card_store.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
@@ -81,7 +82,7 @@ int runExport(const Options& options) {
         printError(QStringLiteral("--format must be json or csv"));
         return kExitBadInput;
     }
-    const auto table = loadDatabase(options.value(kDb, kCardFileName));
+    const auto table = loadCards(options);  // the file of --db, or the shared base of --base
     if (!table) return kExitBadInput;
     for (const int slot : *rows) {
         const Card& card = table->cards[static_cast<std::size_t>(slot)];
