@@ -115,6 +115,27 @@ TEST_F(CliSharedBase, HistoryListsEveryVersionNewestFirst) {
               2);
 }
 
+TEST_F(CliSharedBase, RestoreBringsADeletedCardBackAsAChangeOfItsOwn) {
+    auto base = store();
+    ASSERT_TRUE(base->saveCard(2, makeCard(303, "kept"), 0).ok());
+    ASSERT_TRUE(base->deleteCard(2, 1).ok());
+    const QStringList row{QStringLiteral("--row"), QStringLiteral("3"), QStringLiteral("--base"), uri};
+    const CliRun restore =
+        runCli(QStringList{QStringLiteral("restore"), QStringLiteral("--revision"), QStringLiteral("1")} + row);
+    ASSERT_EQ(restore.exitCode, 0) << restore.err.toStdString();
+    const CliRun cards = runCli({QStringLiteral("cards"), QStringLiteral("--base"), uri});
+    EXPECT_TRUE(cards.out.startsWith(QStringLiteral("3\t303\tkept\t"))) << cards.out.toStdString();
+    EXPECT_TRUE(runCli(QStringList{QStringLiteral("history")} + row).out.startsWith(QStringLiteral("3\t")));
+    // The file keeps no versions; a revision that was never is refused.
+    EXPECT_EQ(runCli({QStringLiteral("restore"), QStringLiteral("--revision"), QStringLiteral("1"),
+                      QStringLiteral("--row"), QStringLiteral("3")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(runCli(QStringList{QStringLiteral("restore"), QStringLiteral("--revision"), QStringLiteral("9")} + row)
+                  .exitCode,
+              2);
+}
+
 TEST_F(CliSharedBase, ProgramRecordsItsResultOnTheServer) {
     ASSERT_TRUE(store()->saveCard(0, makeCard(700, "dev"), 0).ok());
     SimProcess sim({QStringLiteral("--image"), QStringLiteral("device.img")});

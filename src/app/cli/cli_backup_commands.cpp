@@ -1,4 +1,6 @@
-// k8w-cli backups and restore --from: the backups of the card file.
+// k8w-cli backups and restore: the backups of the card file, and the kept
+// versions of a card of a shared base.
+#include "app/cli/cli_card_store.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_database.h"
 #include "app/cli/cli_options.h"
@@ -9,6 +11,7 @@
 #include "cards/card_restore.h"
 #include "cards/card_table.h"
 #include "cards/row_list.h"
+#include "common/cp1251.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,6 +25,37 @@ const QString kDb = QStringLiteral("--db");
 
 int cardsInUse(const CardTable& table) {
     return static_cast<int>(std::count_if(table.cards.begin(), table.cards.end(), isCardInUse));
+}
+
+// --row N --revision R: that version of the card becomes current again, as a
+// change of its own (kept in the history too); a deleted card comes back.
+int restoreRevision(const Options& options) {
+    const auto store = openCardStore(options);
+    if (!store) return kExitBadInput;
+    if (!store->isShared()) {
+        printError(QStringLiteral("a database file keeps no earlier versions; --revision needs --base"));
+        return kExitBadInput;
+    }
+    bool rowOk = false;
+    bool revisionOk = false;
+    const int row = options.value(QStringLiteral("--row")).toInt(&rowOk);
+    const qint64 revision = options.value(QStringLiteral("--revision")).toLongLong(&revisionOk);
+    if (!rowOk || row < 1 || row > kCardCapacity) {
+        printError(QStringLiteral("--revision needs --row N, a number from 1 to %1").arg(kCardCapacity));
+        return kExitBadInput;
+    }
+    if (!revisionOk || revision < 1) {
+        printError(QStringLiteral("--revision must be a revision number that history lists"));
+        return kExitBadInput;
+    }
+    const CardStoreResult restored = store->restore(row - 1, revision);
+    if (const int status = reportStoreResult(restored, kExitBadInput); status != kExitOk) return status;
+    printLine(QStringLiteral("row %1 is revision %2 again (now revision %3): %4")
+                  .arg(row)
+                  .arg(revision)
+                  .arg(restored.current.revision)
+                  .arg(fieldText(restored.current.card.cardNumber)));
+    return kExitOk;
 }
 
 } // namespace
@@ -40,6 +74,11 @@ int runBackups(const Options& options) {
 
 // --from BACKUP [--rows LIST]: cards of a backup brought back under the lock.
 int runRestore(const Options& options) {
+    if (options.has(QStringLiteral("--revision"))) return restoreRevision(options);
+    if (!options.has(QStringLiteral("--from")) || options.has(QStringLiteral("--base"))) {
+        printError(QStringLiteral("give --from BACKUP (a database file), or --row N --revision R (a shared base)"));
+        return kExitBadInput;
+    }
     const QString dbName = options.value(kDb, kCardFileName);
     // A backup is named by its path, or by its name in the backup folder.
     QString backup = options.value(QStringLiteral("--from"));

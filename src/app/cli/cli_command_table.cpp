@@ -113,8 +113,9 @@ const std::vector<CommandSpec>& commandTable() {
          "store the cards of a JSON file after the window's save checks;\nall or nothing", runImport},
         {"decode", "", {required(kDecodeImage)}, "print a device image as JSON", runDecode},
         {"backups", "", {database()}, "list the backups of the database", runBackups},
-        {"restore", "", {required(kFrom), optional(kRestoreRows), database()},
-         "bring back the whole base or the listed cards from a backup", runRestore},
+        {"restore", "", {optional(kFrom), optional(kRestoreRows), optional(kRow), optional(kRevision), cardBase()},
+         "bring back the whole base or the listed cards from a backup,\nor a kept version of a card of a shared base",
+         runRestore},
     };
     return table;
 }
