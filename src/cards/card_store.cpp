@@ -32,8 +32,8 @@ bool IsCardBaseUri(const QString& location) {
 
 QString CardBaseUriForDisplay(const QString& uri) {
     QString shown = uri;
-    // user:password@ before the hosts
-    static const QRegularExpression userInfo(QStringLiteral("^(postgres(?:ql)?://[^:@/?]*):[^@/?]*@"));
+    // user:password@ before the hosts (of any scheme: a mistyped one is shown too)
+    static const QRegularExpression userInfo(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*://[^:@/?]*):[^@/?]*@"));
     shown.replace(userInfo, QStringLiteral("\\1@"));
     // password=... among the parameters
     static const QRegularExpression param(QStringLiteral("([?&])password=[^&]*(&?)"));

@@ -258,6 +258,7 @@ TEST(CardBaseUri, PasswordsNeverShow) {
         {"postgresql://db/k8w?password=s3cret&sslmode=verify-full", "postgresql://db/k8w?sslmode=verify-full"},
         {"postgresql://db/k8w?sslmode=require&password=s3cret", "postgresql://db/k8w?sslmode=require"},
         {"postgresql://ann@db/k8w?connect_timeout=3", "postgresql://ann@db/k8w?connect_timeout=3"},
+        {"http://ann:s3cret@db/k8w", "http://ann@db/k8w"},
     };
     for (const auto& [uri, shown] : cases) EXPECT_EQ(CardBaseUriForDisplay(uri), shown);
 }
