@@ -101,7 +101,7 @@ TEST_F(CliTransfer, ImportChangesJustTheGivenMemberAndIsRefusedWhileTheWindowHol
     Card expected = table->cards[0];
     setFieldText(expected.apn1, QStringLiteral("internet.new"));
     expected.changeDate = after->cards[0].changeDate;
-    EXPECT_GT(expected.changeDate, table->cards[0].changeDate);
+    EXPECT_GT(+expected.changeDate, +table->cards[0].changeDate);
     EXPECT_EQ(std::memcmp(&after->cards[0], &expected, sizeof expected), 0);
     EXPECT_EQ(std::memcmp(&after->cards[8999], &table->cards[8999], sizeof(Card)), 0);  // untouched
 }

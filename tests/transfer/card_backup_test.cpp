@@ -121,7 +121,7 @@ TEST_F(CardBackupTest, RestoreBringsBackTheListedRowsOrTheWholeBase) {
     ASSERT_TRUE(LoadCardFile(kCardFileName, loaded->cards.data(), kCardCapacity, loaded->cardTemplate));
     for (const int slot : deleted)
         EXPECT_EQ(std::memcmp(&loaded->cards[static_cast<std::size_t>(slot)], &original->cards[static_cast<std::size_t>(slot)], sizeof(Card)), 0);
-    EXPECT_EQ(loaded->cards[4499].codeUoo, 17u);  // not listed: stays
+    EXPECT_EQ(+loaded->cards[4499].codeUoo, 17u);  // not listed: stays
     EXPECT_EQ(ListCardBackups(kCardFileName).size(), 2u);  // the restore backed the file up first
 
     ASSERT_TRUE(QFile::remove(kCardFileName));  // the disk lost it

@@ -121,10 +121,10 @@ TEST(CardImport, AFreeRowStartsFromTheTemplate) {
         R"([{"row": 10, "codeUoo": 7, "pin1": "1234", "pin2": "5678", "cardNumber": "№10"}])", *table, false, 47000);
     ASSERT_EQ(result.failures, QStringList{});
     const Card& card = table->cards[9];
-    EXPECT_EQ(card.changeDate, 47000);
-    EXPECT_EQ(card.codeUoo, 7u);
+    EXPECT_EQ(+card.changeDate, 47000);
+    EXPECT_EQ(+card.codeUoo, 7u);
     EXPECT_EQ(std::memcmp(card.apn1, table->cardTemplate.apn1, sizeof card.apn1), 0);
-    EXPECT_EQ(card.modeFlags, 0u);  // as the window shows a free row
+    EXPECT_EQ(+card.modeFlags, 0u);  // as the window shows a free row
     EXPECT_EQ(fieldText(card.cardNumber), QStringLiteral("№10"));
 }
 

@@ -54,7 +54,7 @@ TEST(CardRoundTrip, ExportThenImportIntoAnEmptyBaseGivesTheSameCards) {
         const Card& after = target->cards[static_cast<std::size_t>(slot)];
         ASSERT_EQ(withoutChangeDate(after), withoutChangeDate(before)) << "slot " << slot;
         if (isCardInUse(before)) {
-            EXPECT_EQ(after.changeDate, now);
+            EXPECT_EQ(+after.changeDate, now);
         }
     }
     EXPECT_EQ(withoutChangeDate(target->cardTemplate), withoutChangeDate(source->cardTemplate));
