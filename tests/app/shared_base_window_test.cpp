@@ -272,6 +272,36 @@ TEST_F(SharedBaseWindowTest, AResultRecordedWhileAnotherUserEditsTheCardKeepsBot
     EXPECT_EQ(cell(1, 5), CardRowTexts(now)[4]);
 }
 
+// The server went away while the device was being written: the result is
+// kept and reaches the base with the next action (here the close).
+TEST_F(SharedBaseWindowTest, AResultTheServerCouldNotTakeIsWrittenLater) {
+    Card card = usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад"));
+    card.progId = 0x1111;
+    seed(0, card);
+    std::promise<void> stopped;
+    const std::shared_future<void> gate = stopped.get_future().share();
+    device.setImageStoredListener([gate](const std::vector<std::uint8_t>&) { gate.wait_for(kHang); });
+    auto release = qScopeGuard([&] { stopped.set_value(); });
+    openShared();
+    click("ProgBtn");
+    server().stop();
+    auto restart = qScopeGuard([] { server().start(); });
+    stopped.set_value();
+    release.dismiss();
+    ASSERT_TRUE(waitForWorker());
+    ASSERT_EQ(boxes.shown().size(), 2);
+    EXPECT_EQ(boxes.shown()[0].text, link::kProgDoneText);
+    expectConnectionLostBox();
+    const std::uint16_t recorded = window().cardTable().cards[0].progId;
+    EXPECT_NE(recorded, 0x1111) << "the window shows the result";
+    server().start();
+    restart.dismiss();
+    EXPECT_TRUE(window().close());
+    const Card now = stored(0);
+    EXPECT_EQ(+now.progId, recorded);
+    EXPECT_EQ(+now.prevProgId, 0x1111);
+}
+
 // A change saved in one window reaches another within moments: its grid
 // row follows, and the card it shows unless it is editing that card, whose
 // typed text is kept until its own save asks.
