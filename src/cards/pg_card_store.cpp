@@ -53,6 +53,16 @@ struct PgResult {
     }
 };
 
+// Connects with the URI whole. A server that does not answer is given up
+// after 10 s unless the URI (or PGCONNECT_TIMEOUT) says otherwise: the URI
+// comes after the default, so its own parameters win.
+PGconn* connectTo(const char* uri) {
+    const bool envTimeout = !qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT");
+    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {"10", uri, nullptr};
+    return PQconnectdbParams(envTimeout ? keywords + 1 : keywords, envTimeout ? values + 1 : values, 1);
+}
+
 // The password of a URI, to blank out of any text shown (libpq's own
 // messages do not carry it, but a server's reason might echo the URI).
 std::string passwordOf(const QString& uri) {
@@ -296,7 +306,7 @@ private:
 
     QString connect() {
         if (conn_) PQfinish(conn_);
-        conn_ = PQconnectdb(uri_.c_str());
+        conn_ = connectTo(uri_.c_str());
         if (PQstatus(conn_) != CONNECTION_OK) return scrub(QString::fromUtf8(PQerrorMessage(conn_)));
         return afterConnect();
     }
@@ -449,7 +459,7 @@ QString InitPgCardBase(const QString& uri, bool* created) {
         if (!password.empty()) text.replace(QString::fromStdString(password), QStringLiteral("***"));
         return text;
     };
-    PGconn* conn = PQconnectdb(uri.toUtf8().constData());
+    PGconn* conn = connectTo(uri.toUtf8().constData());
     QString why;
     if (PQstatus(conn) != CONNECTION_OK) {
         why = scrub(QString::fromUtf8(PQerrorMessage(conn)));
