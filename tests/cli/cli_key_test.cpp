@@ -181,35 +181,65 @@ protected:
     test::OwserverProcess server;
 };
 
-TEST_F(CliKeyRead, StoresTheCodeOfTheKeyOnTheReader) {
-    startReader({QStringLiteral("--tester=10,01")});
-    // The key as OWFS itself lists it.
-    ASSERT_GE(OW_init(("-s " + server.address()).c_str()), 0);
-    char* listing = nullptr;
-    size_t length = 0;
-    ASSERT_GE(OW_get("/", &listing, &length), 0);
-    const QString text = QString::fromLatin1(listing, static_cast<qsizetype>(length));
-    std::free(listing);
-    OW_finish();
-    const qsizetype at = text.indexOf(QStringLiteral("01."));
-    ASSERT_GE(at, 0) << text.toStdString();
-    std::uint8_t identity[8] = {};
-    ASSERT_TRUE(keys::IdentityFromOwfsName(text.mid(at, 15).toStdString(), identity));
-    const keys::KeyCode expected = keys::KeyCodeFromIdentity(identity);
+TEST_F(CliKeyRead, StoresTheCodeOfTheKeyOnTheNamedServer) {
+    // Fixed addresses and random ones: the simulated bus of a server named
+    // with --owserver is a reader.
+    struct Case {
+        const char* adapter;
+        int partition;
+        int subscriber;
+    };
+    for (const Case& c : {Case{"--tester=10,01", 2, 12}, Case{"--fake=01", 3, 13}}) {
+        startReader({QString::fromLatin1(c.adapter)});
+        // The key as OWFS itself lists it.
+        ASSERT_GE(OW_init(("-s " + server.address()).c_str()), 0);
+        char* listing = nullptr;
+        size_t length = 0;
+        ASSERT_GE(OW_get("/", &listing, &length), 0);
+        const QString text = QString::fromLatin1(listing, static_cast<qsizetype>(length));
+        std::free(listing);
+        OW_finish();
+        const qsizetype at = text.indexOf(QStringLiteral("01."));
+        ASSERT_GE(at, 0) << text.toStdString();
+        std::uint8_t identity[8] = {};
+        ASSERT_TRUE(keys::IdentityFromOwfsName(text.mid(at, 15).toStdString(), identity));
+        const keys::KeyCode expected = keys::KeyCodeFromIdentity(identity);
 
+        const QByteArray before = fileBytes(kCardFileName);
+        const CliRun run = runCli(QStringList{QStringLiteral("key-read"), QStringLiteral("--row"),
+                                              QStringLiteral("7"), QStringLiteral("--partition"),
+                                              QString::number(c.partition), QStringLiteral("--subscriber"),
+                                              QString::number(c.subscriber), QStringLiteral("--owserver"), owserver()});
+        ASSERT_EQ(run.exitCode, 0) << c.adapter << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("4/4")));
+        EXPECT_TRUE(run.err.contains(keys::kKeyReadText));
+        expectOnlySlotChanged(before, c.partition, 0);
+        const KeyEntry stored = readBack()->cards[kCard].keys[c.partition - 1][0];
+        EXPECT_EQ(stored.state, 1);
+        EXPECT_EQ(stored.subscriber, c.subscriber);
+        EXPECT_EQ(std::memcmp(stored.keyCode, expected.data(), 6), 0) << c.adapter;
+        server.stop();
+    }
+}
+
+TEST_F(CliKeyRead, DiscoveryPassesOverAServerWithOnlySimulatedBuses) {
+    // As Debian's default /etc/owfs.conf has it; K8W_OWSERVER points discovery
+    // at this server instead of localhost:4304. With no USB adapter on this
+    // machine either, there is no reader.
+    startReader({QStringLiteral("--fake=10,05")});
     const QByteArray before = fileBytes(kCardFileName);
-    const CliRun run = runCli(QStringList{QStringLiteral("key-read"), QStringLiteral("--row"), QStringLiteral("7"),
-                                          QStringLiteral("--partition"), QStringLiteral("2"),
-                                          QStringLiteral("--subscriber"), QStringLiteral("12"),
-                                          QStringLiteral("--owserver"), owserver()});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QStringLiteral("4/4")));
-    EXPECT_TRUE(run.err.contains(keys::kKeyReadText));
-    expectOnlySlotChanged(before, 2, 0);
-    const KeyEntry stored = readBack()->cards[kCard].keys[1][0];
-    EXPECT_EQ(stored.state, 1);
-    EXPECT_EQ(stored.subscriber, 12);
-    EXPECT_EQ(std::memcmp(stored.keyCode, expected.data(), 6), 0);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(keys::kOwserverVariable), owserver());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(K8W_CLI_PATH),
+                  QStringList{QStringLiteral("key-read"), QStringLiteral("--row"), QStringLiteral("7"),
+                              QStringLiteral("--partition"), QStringLiteral("1"), QStringLiteral("--subscriber"),
+                              QStringLiteral("3")});
+    const CliRun run = test::finishCli(process);
+    EXPECT_EQ(run.exitCode, 1) << "-1: it waited for a key on the simulated bus";
+    EXPECT_TRUE(run.err.contains(keys::kReaderFailureText)) << run.err.toStdString();
+    EXPECT_EQ(fileBytes(kCardFileName), before);
 }
 
 TEST_F(CliKeyRead, CtrlCStopsWithoutAChange) {

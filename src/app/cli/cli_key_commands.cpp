@@ -175,8 +175,8 @@ KeyReadEnd readKey(keys::OneWirePort& port, keys::KeyCode& code) {
     while (!done.load()) {
         if (sigtimedwait(&interrupt, nullptr, &wait) == SIGINT && !interrupted) {
             interrupted = true;
+            stop.store(true);  // before the port's stop, which the enumeration clears
             port.StopAll1WireOperations();
-            stop.store(true);
         }
     }
     worker.join();
@@ -218,9 +218,11 @@ int runKeyRead(const Options& options) {
     KeyPlace place;
     if (!store || !checkPlace(options, *store, place) || !storeReadyForWriting(*store)) return kExitBadInput;
 
-    keys::OwfsOneWirePort port(options.has(kOwserver)
-                                   ? std::vector<std::string>{options.value(kOwserver).toStdString()}
-                                   : keys::OwfsOneWirePort::DefaultTargets());
+    // A server named is taken as it is; found by discovery, its simulated buses are no readers.
+    const bool named = options.has(kOwserver);
+    keys::OwfsOneWirePort port(named ? std::vector<std::string>{options.value(kOwserver).toStdString()}
+                                     : keys::OwfsOneWirePort::DefaultTargets(),
+                               {}, named ? keys::OwfsBuses::All : keys::OwfsBuses::RealOnly);
     keys::KeyCode code{};
     switch (readKey(port, code)) {
     case KeyReadEnd::Interrupted:
