@@ -156,7 +156,7 @@ QStringList ApplyCardObject(const QJsonObject& object, Card& card) {
         QString why;
         if (name == QStringLiteral("keys")) {
             why = applyKeys(it.value(), card);
-        } else if (const CardMember* m = FindCardMember(name.toLatin1().constData())) {
+        } else if (const CardMember* m = FindCardMember(name)) {
             why = applyMember(*m, it.value(), card);
         } else {
             why = QStringLiteral("unknown member");

@@ -2,6 +2,9 @@
 
 #include "cards/card.h"
 
+#include <QHash>
+#include <QString>
+
 #include <algorithm>
 #include <cstring>
 
@@ -95,10 +98,13 @@ const unsigned char* bytesOf(const Card& card) { return reinterpret_cast<const u
 
 const std::vector<CardMember>& CardMembers() { return kMembers; }
 
-const CardMember* FindCardMember(const char* name) {
-    const auto found = std::find_if(kMembers.begin(), kMembers.end(),
-                                    [name](const CardMember& m) { return std::strcmp(m.name, name) == 0; });
-    return found == kMembers.end() ? nullptr : &*found;
+const CardMember* FindCardMember(QStringView name) {
+    static const QHash<QString, const CardMember*> byName = [] {
+        QHash<QString, const CardMember*> names;
+        for (const CardMember& m : kMembers) names.insert(QString::fromLatin1(m.name), &m);
+        return names;
+    }();
+    return byName.value(name.toString());
 }
 
 std::uint32_t MemberNumber(const Card& card, const CardMember& member, std::size_t index) {

@@ -1,6 +1,8 @@
 #pragma once
 // The fields of a card as members of its text form (JSON and CSV), under the
 // record's own names and in the record's order.
+#include <QStringView>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -33,7 +35,7 @@ struct CardMember {
 
 // Every member in the record's order; the key slots are not among them.
 const std::vector<CardMember>& CardMembers();
-const CardMember* FindCardMember(const char* name);
+const CardMember* FindCardMember(QStringView name);
 
 // A number, bit set or list byte as stored; the caller knows the kind.
 std::uint32_t MemberNumber(const Card& card, const CardMember& member, std::size_t index = 0);

@@ -7,6 +7,7 @@
 #include "editor/card_editor_values.h"
 #include "editor/editor_rules.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -133,10 +134,18 @@ CardImportResult ImportCards(const QByteArray& json, CardTable& table, bool rene
         entry.withinLimits = problems.isEmpty();
         next->cards[static_cast<std::size_t>(entry.slot)] = card;
     }
+    // The codes in use once the import is in, counted once for all cards.
+    QHash<long long, int> codesInUse;
+    for (const Card& card : next->cards)
+        if (isCardInUse(card)) ++codesInUse[static_cast<long long>(card.codeUoo)];
     for (const Entry& entry : entries) {
         if (!entry.withinLimits) continue;
         const Card& card = next->cards[static_cast<std::size_t>(entry.slot)];
-        if (const auto warning = ValidateCardEditor(CardEditorValuesOf(card, entry.codeShown), *next, entry.slot))
+        const auto codeTaken = [&](long long code) {
+            const bool own = isCardInUse(card) && static_cast<long long>(card.codeUoo) == code;
+            return codesInUse.value(code) - (own ? 1 : 0) > 0;
+        };
+        if (const auto warning = ValidateCardEditor(CardEditorValuesOf(card, entry.codeShown), codeTaken))
             result.failures += rowFailure(entry.slot, *warning);
     }
     if (renewTemplate) {

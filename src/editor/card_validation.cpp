@@ -89,13 +89,8 @@ std::optional<QString> checkCodeRange(const CardEditorValues& v) {
                "выделенного КЦ (ТК-700) на нужной закладке АТС для уточнения правильного значения кода УО.");
 }
 
-std::optional<QString> checkUniqueCode(const CardEditorValues& v, const CardTable& table, int currentCard) {
-    const long long code = TextToIntDef(v.codeUoo, 10000);
-    for (int slot = 0; slot < kCardCapacity; ++slot) {
-        const Card& card = table.cards[slot];
-        if (slot == currentCard || !isCardInUse(card)) continue;
-        if (static_cast<long long>(card.codeUoo) == code) return QStringLiteral("Такой код УО уже есть в базе");
-    }
+std::optional<QString> checkUniqueCode(const CardEditorValues& v, const CodeTaken& codeTaken) {
+    if (codeTaken(TextToIntDef(v.codeUoo, 10000))) return QStringLiteral("Такой код УО уже есть в базе");
     return std::nullopt;
 }
 
@@ -149,13 +144,24 @@ std::optional<QString> checkBackupStation(const CardEditorValues& v) {
 
 std::optional<QString> ValidateCardEditor(const CardEditorValues& values, const CardTable& table,
                                           int currentCard) {
+    return ValidateCardEditor(values, [&table, currentCard](long long code) {
+        for (int slot = 0; slot < kCardCapacity; ++slot) {
+            const Card& card = table.cards[slot];
+            if (slot == currentCard || !isCardInUse(card)) continue;
+            if (static_cast<long long>(card.codeUoo) == code) return true;
+        }
+        return false;
+    });
+}
+
+std::optional<QString> ValidateCardEditor(const CardEditorValues& values, const CodeTaken& codeTaken) {
     if (auto failure = checkRequiredFields(values)) return failure;
     if (auto failure = checkControlLoops(values)) return failure;
     if (auto failure = checkPassThroughLoops(values)) return failure;
     if (auto failure = checkCriticalBalance(values)) return failure;
     if (auto failure = checkPortsAndPins(values)) return failure;
     if (auto failure = checkCodeRange(values)) return failure;
-    if (auto failure = checkUniqueCode(values, table, currentCard)) return failure;
+    if (auto failure = checkUniqueCode(values, codeTaken)) return failure;
     if (auto failure = checkPhoneNumbers(values)) return failure;
     if (auto failure = checkEntryDelay(values)) return failure;
     if (auto failure = checkUpdateServer(values)) return failure;

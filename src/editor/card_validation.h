@@ -2,6 +2,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace k8w {
@@ -46,5 +47,10 @@ inline const QString kValidationTitle = QStringLiteral("Внимание!");
 // the unique-code check.
 std::optional<QString> ValidateCardEditor(const CardEditorValues& values, const CardTable& table,
                                           int currentCard);
+
+// The same with the unique-code check asking `codeTaken` whether another
+// card in use holds the code (for checking many cards against one table).
+using CodeTaken = std::function<bool(long long code)>;
+std::optional<QString> ValidateCardEditor(const CardEditorValues& values, const CodeTaken& codeTaken);
 
 } // namespace k8w
