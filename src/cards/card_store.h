@@ -80,6 +80,9 @@ struct CardChanges {
 // text, or why it refuses (nothing is then written). It may be run more than
 // once when another user changes the card meanwhile.
 using CardEdit = std::function<QString(Card& card)>;
+// The same for a change of many cards at once (an import): it edits the
+// newest version of the whole base, cards and template.
+using CardBaseEdit = std::function<QString(CardTable& table)>;
 
 class CardStore {
 public:
@@ -110,6 +113,10 @@ public:
     // Applies `edit` to the newest version of a card in use, retrying when
     // another user changes it meanwhile. `kind` goes into the history.
     virtual CardStoreResult updateCard(int slot, const CardEdit& edit, const QString& kind) = 0;
+    // Applies `edit` to the newest version of the whole base and stores every
+    // card it changed, and the template, as one change: all or nothing, run
+    // again when another user changes one of those cards meanwhile.
+    virtual CardStoreResult updateAll(const CardBaseEdit& edit, const QString& kind) = 0;
     // A successful programming: progDate = programmedAt, prevProgId = the
     // stored progId, progId = imageChecksum, on the newest version only.
     CardStoreResult recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);

@@ -92,6 +92,10 @@ public:
         });
     }
 
+    CardStoreResult updateAll(const CardBaseEdit& edit, const QString&) override {
+        return change(kTemplateSlot, edit);
+    }
+
     CardStoreResult renewTemplate(const Card& cardTemplate) override {
         return change(kTemplateSlot, [&](CardTable& t) {
             t.cardTemplate = cardTemplate;

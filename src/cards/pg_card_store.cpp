@@ -8,6 +8,8 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <cstring>
 #include <string>
 
@@ -171,6 +173,44 @@ public:
         return {CardStoreStatus::SaveFailed, QStringLiteral("the card kept changing; the change was not written"), {}};
     }
 
+    CardStoreResult updateAll(const CardBaseEdit& edit, const QString& kind) override {
+        if (CardStoreResult refused = writePrecheck(kTemplateSlot); !refused.ok()) return refused;
+        for (int attempt = 0; attempt < kMaxRetries; ++attempt) {
+            auto before = CardTable::create();
+            std::vector<CardRevision> seen;
+            if (CardStoreResult loaded = loadAll(*before, seen); !loaded.ok()) return loaded;
+            auto after = CardTable::create();
+            *after = *before;
+            if (const QString refusal = edit(*after); !refusal.isEmpty())
+                return {CardStoreStatus::Refused, refusal, {}};
+            bool conflict = false;
+            CardStoreResult result = inOneTransaction([&]() -> CardStoreResult {
+                for (int slot = kTemplateSlot; slot < kCardCapacity; ++slot) {
+                    const auto at = static_cast<std::size_t>(slot);
+                    const Card& want = slot == kTemplateSlot ? after->cardTemplate : after->cards[at];
+                    const Card& had = slot == kTemplateSlot ? before->cardTemplate : before->cards[at];
+                    if (std::memcmp(&want, &had, kCardSize) == 0) continue;
+                    // The template keeps no revision of its own: it is taken as the edit made it.
+                    PgResult up = slot == kTemplateSlot
+                                      ? exec("UPDATE k8w_cards SET data = $1, revision = revision + 1, "
+                                             "change_kind = $2 WHERE slot = -1",
+                                             {bytes(want), str(kind)})
+                                      : exec("UPDATE k8w_cards SET data = $1, revision = revision + 1, "
+                                             "change_kind = $4 WHERE slot = $2 AND revision = $3",
+                                             {bytes(want), num(slot), num(seen[at]), str(kind)});
+                    if (!up.ok()) return failure(up);
+                    if (std::atoi(PQcmdTuples(up.r)) == 0) {
+                        conflict = true;
+                        return {CardStoreStatus::Conflict, QStringLiteral("row %1 changed meanwhile").arg(slot + 1), {}};
+                    }
+                }
+                return {};
+            });
+            if (!conflict) return result;
+        }
+        return {CardStoreStatus::SaveFailed, QStringLiteral("the base kept changing; the change was not written"), {}};
+    }
+
     CardStoreResult renewTemplate(const Card& cardTemplate) override {
         if (CardStoreResult refused = writePrecheck(kTemplateSlot); !refused.ok()) return refused;
         PgResult res = exec("UPDATE k8w_cards SET data = $1, revision = revision + 1, change_kind = 'save' "
@@ -267,24 +307,18 @@ public:
         auto now = CardTable::create();
         std::vector<CardRevision> revisions;
         if (CardStoreResult loaded = loadAll(*now, revisions); !loaded.ok()) return loaded;
-        // One transaction; codes may move between slots, so the code rule is
-        // checked once at the end.
-        if (PgResult begin = exec("BEGIN", {}); !begin.ok()) return failure(begin);
-        CardStoreResult result;
-        if (PgResult defer = exec("SET CONSTRAINTS k8w_cards_code_unique DEFERRED", {}); !defer.ok())
-            result = failure(defer);
-        for (int slot = kTemplateSlot; result.ok() && slot < kCardCapacity; ++slot) {
-            const Card& want = slot == kTemplateSlot ? table.cardTemplate : table.cards[static_cast<std::size_t>(slot)];
-            const Card& have = slot == kTemplateSlot ? now->cardTemplate : now->cards[static_cast<std::size_t>(slot)];
-            if (std::memcmp(&want, &have, kCardSize) == 0) continue;
-            PgResult up = exec("UPDATE k8w_cards SET data = $1, revision = revision + 1, change_kind = 'copy' "
-                               "WHERE slot = $2",
-                               {bytes(want), num(slot)});
-            if (!up.ok()) result = failure(up);
-        }
-        PgResult end = exec(result.ok() ? "COMMIT" : "ROLLBACK", {});
-        if (result.ok() && !end.ok()) return failure(end);
-        return result;
+        return inOneTransaction([&]() -> CardStoreResult {
+            for (int slot = kTemplateSlot; slot < kCardCapacity; ++slot) {
+                const Card& want = slot == kTemplateSlot ? table.cardTemplate : table.cards[static_cast<std::size_t>(slot)];
+                const Card& have = slot == kTemplateSlot ? now->cardTemplate : now->cards[static_cast<std::size_t>(slot)];
+                if (std::memcmp(&want, &have, kCardSize) == 0) continue;
+                PgResult up = exec("UPDATE k8w_cards SET data = $1, revision = revision + 1, change_kind = 'copy' "
+                                   "WHERE slot = $2",
+                                   {bytes(want), num(slot)});
+                if (!up.ok()) return failure(up);
+            }
+            return {};
+        });
     }
 
     CardStoreResult flush() override { return {}; }
@@ -388,6 +422,20 @@ private:
             return readOnly();
         }
         return {CardStoreStatus::SaveFailed, message, {}};
+    }
+
+    // Runs the writes of `body` as one transaction, committed only when it
+    // succeeds. Codes may move between slots, so the code rule is checked
+    // once, at the commit.
+    CardStoreResult inOneTransaction(const std::function<CardStoreResult()>& body) {
+        if (PgResult begin = exec("BEGIN", {}); !begin.ok()) return failure(begin);
+        CardStoreResult result;
+        if (PgResult defer = exec("SET CONSTRAINTS k8w_cards_code_unique DEFERRED", {}); !defer.ok())
+            result = failure(defer);
+        if (result.ok()) result = body();
+        PgResult end = exec(result.ok() ? "COMMIT" : "ROLLBACK", {});
+        if (result.ok() && !end.ok()) return failure(end);
+        return result;
     }
 
     CardStoreResult readRow(int slot) {

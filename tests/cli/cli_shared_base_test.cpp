@@ -5,6 +5,7 @@
 #include "cards/card_table.h"
 #include "cards/pg_card_store.h"
 #include "cli_process.h"
+#include "generated_cards.h"
 #include "support/pg_test_server.h"
 #include "support/sim_process.h"
 #include "support/temp_workdir.h"
@@ -134,6 +135,52 @@ TEST_F(CliSharedBase, RestoreBringsADeletedCardBackAsAChangeOfItsOwn) {
     EXPECT_EQ(runCli(QStringList{QStringLiteral("restore"), QStringLiteral("--revision"), QStringLiteral("9")} + row)
                   .exitCode,
               2);
+}
+
+TEST_F(CliSharedBase, ImportGoesInAsOneChangeOfTheNewestCardsOrNotAtAll) {
+    const auto cards = GeneratedCards(30);
+    ASSERT_TRUE(SaveCardTable(*cards, QStringLiteral("source.K8W")));
+    ASSERT_EQ(runCli({QStringLiteral("export"), QStringLiteral("--db"), QStringLiteral("source.K8W"),
+                      QStringLiteral("--out"), QStringLiteral("cards.json")})
+                  .exitCode,
+              0);
+    auto importing = [&](const QByteArray& json, const QStringList& more = {}) {
+        QFile file(QStringLiteral("import.json"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(json) == json.size());
+        file.close();
+        return runCli(QStringList{QStringLiteral("import"), QStringLiteral("import.json"), QStringLiteral("--base"), uri} +
+                      more);
+    };
+    const CliRun whole = importing(fileBytes(QStringLiteral("cards.json")));
+    ASSERT_EQ(whole.exitCode, 0) << whole.err.toStdString();
+    EXPECT_EQ(whole.out, QStringLiteral("30 cards changed, 0 unchanged\n"));
+    auto stored = CardTable::create();
+    std::vector<CardRevision> revisions;
+    ASSERT_TRUE(store()->loadAll(*stored, revisions).ok());
+    for (int slot = 0; slot < kCardCapacity; ++slot) {
+        Card a = cards->cards[static_cast<std::size_t>(slot)];
+        Card b = stored->cards[static_cast<std::size_t>(slot)];
+        a.changeDate = b.changeDate = 0;
+        ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << "slot " << slot;
+    }
+
+    // One failing card keeps every other out; a dry run writes nothing.
+    const QByteArray apn = R"([{"row": 1, "apn1": "internet.new"}])";
+    const CliRun refused = importing(R"([{"row": 1, "apn1": "internet.new"}, {"row": 2, "pin1": "12345"}])");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("row 2: pin1: "))) << refused.err.toStdString();
+    EXPECT_EQ(importing(apn, {QStringLiteral("--dry-run")}).exitCode, 0);
+    EXPECT_EQ(store()->readCard(0).current.revision, revisions[0]);
+
+    const CliRun changed = importing(apn);
+    ASSERT_EQ(changed.exitCode, 0) << changed.err.toStdString();
+    const CardStoreResult row1 = store()->readCard(0);
+    EXPECT_STREQ(row1.current.card.apn1, "internet.new");
+    EXPECT_EQ(row1.current.revision, revisions[0] + 1);
+    std::vector<CardVersion> versions;
+    ASSERT_TRUE(store()->history(0, versions).ok());
+    EXPECT_EQ(versions.front().kind, QStringLiteral("import"));
+    EXPECT_EQ(store()->readCard(1).current.revision, revisions[1]);  // untouched
 }
 
 TEST_F(CliSharedBase, ProgramRecordsItsResultOnTheServer) {

@@ -109,7 +109,7 @@ const std::vector<CommandSpec>& commandTable() {
          runWatch},
         {"export", "", {optional(kRows), optional(kFormat), optional(kExportOut), cardBase()},
          "write the cards (default: every card in use) as JSON or CSV", runExport},
-        {"import", "FILE", {optional(kDryRun), optional(kTemplate), database()},
+        {"import", "FILE", {optional(kDryRun), optional(kTemplate), cardBase()},
          "store the cards of a JSON file after the window's save checks;\nall or nothing", runImport},
         {"decode", "", {required(kDecodeImage)}, "print a device image as JSON", runDecode},
         {"backups", "", {database()}, "list the backups of the database", runBackups},

@@ -68,6 +68,32 @@ QString importSummary(const CardImportResult& result, bool dryRun) {
     return dryRun ? QStringLiteral("checked, nothing written: ") + text : text;
 }
 
+// A shared base takes the import as one transaction; it keeps its own
+// history of every card replaced, so no backup file is made.
+int importIntoSharedBase(const Options& options, const QByteArray& json, bool renewTemplate) {
+    const auto store = openCardStore(options);
+    if (!store) return kExitBadInput;
+    const bool dryRun = options.has(QStringLiteral("--dry-run"));
+    CardImportResult result;
+    const CardStoreResult stored = store->updateAll(
+        [&](CardTable& table) {
+            result = ImportCards(json, table, renewTemplate, dayDateNow());
+            if (!result.failures.isEmpty()) return QStringLiteral("the import is refused; nothing was written");
+            // A dry run checks against the newest cards and then stops short of writing.
+            return dryRun ? QStringLiteral("dry run") : QString();
+        },
+        QStringLiteral("import"));
+    printFailures(result.failures);
+    if (!result.failures.isEmpty()) return kExitBadInput;
+    if (dryRun && stored.status == CardStoreStatus::Refused) {
+        printLine(importSummary(result, true));
+        return kExitOk;
+    }
+    if (const int status = reportStoreResult(stored, kExitFailed); status != kExitOk) return status;
+    printLine(importSummary(result, false));
+    return kExitOk;
+}
+
 } // namespace
 
 int runExport(const Options& options) {
@@ -106,6 +132,7 @@ int runImport(const Options& options) {
     }
     const QByteArray json = file.readAll();
     const bool renewTemplate = options.has(QStringLiteral("--template"));
+    if (options.has(QStringLiteral("--base"))) return importIntoSharedBase(options, json, renewTemplate);
     const QString dbName = options.value(kDb, kCardFileName);
 
     CardImportResult result;
