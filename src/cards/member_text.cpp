@@ -1,18 +1,13 @@
 #include "cards/member_text.h"
 
+#include "common/day_date.h"
+
 #include <QDate>
 #include <QTime>
 
-#include <cmath>
 
 namespace k8w {
 namespace {
-
-// Day counts are local wall-clock time, so the text is made and read
-// without time zones (each local-time conversion asks the system for the
-// zone, which made a full base take seconds).
-const QDate kEpoch(1899, 12, 30);
-constexpr qint64 kMsPerDay = 86'400'000;
 
 int digits(QStringView text, qsizetype at, qsizetype count) {
     int value = 0;
@@ -26,20 +21,15 @@ int digits(QStringView text, qsizetype at, qsizetype count) {
 
 } // namespace
 
+// Day counts are local wall-clock time, so the text is made and read
+// without time zones (each local-time conversion asks the system for the
+// zone, which made a full base take seconds).
 QString DateMemberText(double days) {
-    // 0 is no date; a count outside the years 100-9999 comes from a damaged record.
-    if (days == 0 || !std::isfinite(days) || days < -657434.0 || days >= 2958466.0) return {};
-    double whole = std::floor(days);
-    qint64 ms = std::llround((days - whole) * kMsPerDay);
-    if (ms >= kMsPerDay) {  // rounding carried into the next day
-        whole += 1;
-        ms -= kMsPerDay;
-    }
-    const QDate date = kEpoch.addDays(static_cast<qint64>(whole));
-    const qint64 seconds = ms / 1000;
-    return QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(), date.day(),
-                             static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                             static_cast<int>(seconds % 60));
+    QDate date;
+    QTime time;
+    if (days == 0 || !splitDayDate(days, date, time)) return {};  // 0 is no date
+    return QString::asprintf("%04d-%02d-%02dT%02d:%02d:%02d", date.year(), date.month(), date.day(), time.hour(),
+                             time.minute(), time.second());
 }
 
 std::optional<double> ParseDateMemberText(const QString& text) {
@@ -49,7 +39,7 @@ std::optional<double> ParseDateMemberText(const QString& text) {
     const QDate date(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
     const QTime time(digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
     if (!date.isValid() || !time.isValid() || date.year() < 100) return std::nullopt;
-    return static_cast<double>(kEpoch.daysTo(date)) + static_cast<double>(time.msecsSinceStartOfDay()) / kMsPerDay;
+    return joinDayDate(date, time);
 }
 
 void AppendJsonString(QByteArray& out, const QString& text) {

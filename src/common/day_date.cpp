@@ -18,22 +18,33 @@ constexpr double kLastDay = 2958466.0;
 
 double dayDateNow() { return toDayDate(QDateTime::currentDateTime()); }
 
-double toDayDate(const QDateTime& local) {
-    const QDateTime t = local.toLocalTime();
-    const double days = static_cast<double>(kEpoch.daysTo(t.date()));
-    return days + static_cast<double>(t.time().msecsSinceStartOfDay()) / kMsPerDay;
+double joinDayDate(QDate date, QTime time) {
+    return static_cast<double>(kEpoch.daysTo(date)) + static_cast<double>(time.msecsSinceStartOfDay()) / kMsPerDay;
 }
 
-QDateTime fromDayDate(double days) {
-    if (!std::isfinite(days) || days < kFirstDay || days >= kLastDay) return {};
+double toDayDate(const QDateTime& local) {
+    const QDateTime t = local.toLocalTime();
+    return joinDayDate(t.date(), t.time());
+}
+
+bool splitDayDate(double days, QDate& date, QTime& time) {
+    if (!std::isfinite(days) || days < kFirstDay || days >= kLastDay) return false;
     double whole = std::floor(days);
     qint64 ms = std::llround((days - whole) * kMsPerDay);
     if (ms >= kMsPerDay) {  // rounding carried into the next day
         whole += 1;
         ms -= kMsPerDay;
     }
-    const QDate date = kEpoch.addDays(static_cast<qint64>(whole));
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    date = kEpoch.addDays(static_cast<qint64>(whole));
+    time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+    return true;
+}
+
+QDateTime fromDayDate(double days) {
+    QDate date;
+    QTime time;
+    if (!splitDayDate(days, date, time)) return {};
+    return QDateTime(date, time);
 }
 
 QString dayDateLocaleText(double days) {

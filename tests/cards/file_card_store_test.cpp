@@ -14,10 +14,7 @@
 namespace k8w {
 namespace {
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::fileBytes;
 
 TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
     for (const CardFileAccess access : {CardFileAccess::Held, CardFileAccess::PerChange}) {

@@ -27,11 +27,6 @@
 namespace k8w::test {
 namespace {
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QStringList programArgs(int row, const QString& port, const QString& db = kCardFileName) {
     return {QStringLiteral("program"), QStringLiteral("--row"), QString::number(row), QStringLiteral("--db"), db,
             QStringLiteral("--port"), port};

@@ -17,10 +17,7 @@ namespace {
 
 using test::runCli;
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::fileBytes;
 
 class CliDatabase : public ::testing::Test {
 protected:

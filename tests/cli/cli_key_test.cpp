@@ -26,10 +26,7 @@ namespace {
 using test::CliRun;
 using test::runCli;
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::fileBytes;
 
 constexpr int kCard = 6;  // row 7
 

@@ -25,11 +25,6 @@ PgTestServer& server() {
     return instance;
 }
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 Card makeCard(std::uint32_t code, const char* name) {
     Card card{};
     card.codeUoo = code;

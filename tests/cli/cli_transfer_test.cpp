@@ -22,10 +22,7 @@ namespace {
 
 using test::runCli;
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::fileBytes;
 
 bool writeBytes(const QString& name, const QByteArray& bytes) {
     QFile file(name);

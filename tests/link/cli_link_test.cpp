@@ -29,11 +29,6 @@ namespace {
 const QString kEmptyCard =
     QStringLiteral("Текущая запись НЕ СОДЕРЖИТ ДАННЫХ!\nВыберите запись с данными или создайте новую");
 
-QByteArray fileBytes(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A terminal with nobody behind it: the handshake never gets an answer.
 class DeadLine {
 public:

@@ -1,5 +1,7 @@
 #pragma once
+#include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -18,5 +20,11 @@ private:
     QTemporaryDir dir_;
     QString previous_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray fileBytes(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace k8w::test
