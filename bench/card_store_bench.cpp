@@ -1,9 +1,9 @@
 // A shared card base on a local PostgreSQL server against the database file:
 // loading all 9000 cards, saving one card, and eight writers at once.
-#include "cards/card_file.h"
-#include "cards/card_store.h"
+#include "store/card_file.h"
+#include "store/card_store.h"
 #include "cards/card_table.h"
-#include "cards/pg_card_store.h"
+#include "store/pg_card_store.h"
 #include "common/cp1251.h"
 #include "support/pg_test_server.h"
 

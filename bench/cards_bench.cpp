@@ -1,6 +1,6 @@
 // Database and image figures: load and save of a full 9000-card file, and
 // the build of one device image.
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"

@@ -3,9 +3,9 @@
 // against the same base as the database file, both in each round, with the
 // ratio of the two.
 #include "app/tform1.h"
-#include "cards/card_file.h"
-#include "cards/card_store.h"
-#include "cards/pg_card_store.h"
+#include "store/card_file.h"
+#include "store/card_store.h"
+#include "store/pg_card_store.h"
 #include "common/cp1251.h"
 #include "support/pg_test_server.h"
 

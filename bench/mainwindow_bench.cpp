@@ -2,7 +2,7 @@
 // window (file loaded, grid filled, card 0 shown), one search step over all
 // rows, and one save of a card.
 #include "app/tform1.h"
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "common/cp1251.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 // device codes the code ranges allow), and one backup of the full file.
 #include "generated_cards.h"
 
-#include "cards/card_backup.h"
-#include "cards/card_file.h"
+#include "store/card_backup.h"
+#include "store/card_file.h"
 #include "cards/card_json.h"
 #include "cards/row_list.h"
 #include "editor/card_import.h"

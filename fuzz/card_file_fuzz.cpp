@@ -5,8 +5,8 @@
 // device image.
 #include "fuzz_support.h"
 
-#include "app/cli/cli_output.h"
-#include "cards/card_file.h"
+#include "cli/cli_output.h"
+#include "store/card_file.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"
 #include "common/day_date.h"

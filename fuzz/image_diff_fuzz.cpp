@@ -6,7 +6,7 @@
 // missing is zero. The card's image is built with a fixed moment.
 #include "fuzz_support.h"
 
-#include "app/cli/cli_image_compare.h"
+#include "cli/cli_image_compare.h"
 #include "cards/card.h"
 #include "cards/config_image.h"
 #include "link/image_view_fields.h"

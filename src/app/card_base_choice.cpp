@@ -1,6 +1,6 @@
 #include "app/card_base_choice.h"
 
-#include "cards/card_store.h"
+#include "store/card_store.h"
 
 #include <QFileInfo>
 #include <QSettings>

@@ -1,10 +1,10 @@
 #include "app/card_base_claim.h"
 
 #include "app/card_base_choice.h"
-#include "cards/card_base.h"
-#include "cards/card_file.h"
-#include "cards/card_store.h"
-#include "cards/file_card_store.h"
+#include "store/card_base.h"
+#include "store/card_file.h"
+#include "store/card_store.h"
+#include "store/file_card_store.h"
 #include "common/message_box.h"
 
 namespace k8w {

@@ -3,9 +3,9 @@
 #include "app/card_base_claim.h"
 #include "app/qt_message_boxes.h"
 #include "app/tform1.h"
-#include "cards/card_base.h"
-#include "cards/card_file.h"
-#include "cards/card_store.h"
+#include "store/card_base.h"
+#include "store/card_file.h"
+#include "store/card_store.h"
 #include "common/cp1251.h"
 #include "link/link_workers.h"
 

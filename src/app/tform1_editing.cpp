@@ -2,7 +2,6 @@
 #include "app/tform1.h"
 
 #include "app/window_card_base.h"
-#include "cards/card_backup.h"
 #include "cards/card_table.h"
 #include "common/message_box.h"
 #include "ui_tform1.h"
@@ -74,9 +73,6 @@ void TForm1::leaveEditing() {
 void TForm1::BitBtn3Click() {
     if (currentCard < 0) return;
     if (!askYesNo(kAttention, QStringLiteral("Вы точно хотите удалить запись безвозвратно?"))) return;
-    // A card deleted by mistake can be brought back from the backup folder
-    // (a shared base keeps every version itself).
-    if (!cardBase_->isShared()) BackupBeforeChange(dbFileName, BackupWhen::Always);
     const int slot = currentCard;
     const auto deleted = cardBase_->change(
         slot, [&](CardRevision seen) { return cardBase_->store().deleteCard(slot, seen); });

@@ -4,6 +4,7 @@
 #include "app/tmanualkeydlg.h"
 #include "app/window_card_base.h"
 #include "cards/card_table.h"
+#include "store/card_file.h"
 #include "common/day_date.h"
 #include "common/message_box.h"
 #include "keys/subscribers.h"

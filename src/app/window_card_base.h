@@ -3,7 +3,7 @@
 // they show and the revision of every slot they showed. Every change the user
 // makes goes through here: a card someone else changed meanwhile is asked
 // about, and every refusal or failure is shown in its box.
-#include "cards/card_store.h"
+#include "store/card_store.h"
 
 #include <QObject>
 

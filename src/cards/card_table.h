@@ -1,8 +1,6 @@
 #pragma once
 #include "cards/card.h"
 
-#include <QString>
-
 #include <array>
 #include <memory>
 
@@ -19,16 +17,5 @@ struct CardTable {
     static std::unique_ptr<CardTable> create() { return std::make_unique<CardTable>(); }
     void clear();
 };
-
-} // namespace k8w
-
-namespace k8w {
-
-// Start-up load of the program: the template is cleared, the file loaded
-// silently, and a file that exists but was refused or only partly read is
-// set aside (its new path goes to setAsidePath) so no save can replace it.
-bool LoadCardTable(CardTable& table, const QString& fileName, QString* setAsidePath = nullptr);
-// Rewrites the whole database file; shows "Ошибка записи на диск" on failure.
-bool SaveCardTable(const CardTable& table, const QString& fileName);
 
 } // namespace k8w

@@ -1,8 +1,8 @@
 // The window program's claim of its database at start-up.
 #include "app/card_base_claim.h"
 
-#include "cards/card_base.h"
-#include "cards/card_file.h"
+#include "store/card_base.h"
+#include "store/card_file.h"
 #include "support/recording_message_boxes.h"
 #include "support/temp_workdir.h"
 

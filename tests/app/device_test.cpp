@@ -8,7 +8,7 @@
 #include "app/tform4.h"
 #include "app/tftdi_dialog.h"
 #include "app/tkeysform.h"
-#include "cards/card_base.h"
+#include "store/card_base.h"
 #include "cards/config_image.h"
 #include "common/day_date.h"
 #include "common/virtual_clock.h"

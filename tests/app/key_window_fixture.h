@@ -4,7 +4,7 @@
 #include "app/tenterkeydialog.h"
 #include "app/tkeysform.h"
 #include "app/tmanualkeydlg.h"
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/virtual_clock.h"
 #include "sim/sim_one_wire_port.h"

@@ -5,9 +5,9 @@
 
 #include "app/card_base_claim.h"
 #include "app/tkeysform.h"
-#include "cards/card_base.h"
-#include "cards/card_store.h"
-#include "cards/pg_card_store.h"
+#include "store/card_base.h"
+#include "store/card_store.h"
+#include "store/pg_card_store.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"
 #include "common/virtual_clock.h"

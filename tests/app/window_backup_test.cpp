@@ -2,8 +2,8 @@
 // window's save does.
 #include "window_test_support.h"
 
-#include "cards/card_backup.h"
-#include "cards/card_restore.h"
+#include "store/card_backup.h"
+#include "store/card_restore.h"
 #include "common/cp1251.h"
 #include "editor/card_editor_values.h"
 

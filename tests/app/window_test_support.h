@@ -1,6 +1,6 @@
 #pragma once
 #include "app/tform1.h"
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "support/recording_message_boxes.h"
 #include "support/temp_workdir.h"

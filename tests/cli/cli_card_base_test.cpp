@@ -2,8 +2,8 @@
 // program, full or read-only folders, and paths that are not files.
 #include "cli_process.h"
 
-#include "cards/card_base.h"
-#include "cards/card_file.h"
+#include "store/card_base.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/cp1251.h"
 #include "sim/pty_device_server.h"

@@ -4,7 +4,7 @@
 // command is covered without a change here.
 #include "cli_process.h"
 
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "support/cli_usage_text.h"
 #include "support/temp_workdir.h"

@@ -1,6 +1,6 @@
 #include "cli_process.h"
 
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"

@@ -2,7 +2,7 @@
 // here; key-read against a real owserver with simulated devices.
 #include "cli_process.h"
 
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/day_date.h"
 #include "keys/key_code.h"

@@ -1,9 +1,9 @@
 // k8w-cli on a shared card base, as processes against a real PostgreSQL
 // server started for this test program.
-#include "cards/card_file.h"
-#include "cards/card_store.h"
+#include "store/card_file.h"
+#include "store/card_store.h"
 #include "cards/card_table.h"
-#include "cards/pg_card_store.h"
+#include "store/pg_card_store.h"
 #include "cli_process.h"
 #include "generated_cards.h"
 #include "support/pg_test_server.h"

@@ -2,8 +2,8 @@
 #include "cli_process.h"
 #include "generated_cards.h"
 
-#include "cards/card_backup.h"
-#include "cards/card_file.h"
+#include "store/card_backup.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/cp1251.h"
 #include "support/temp_workdir.h"

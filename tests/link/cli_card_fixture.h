@@ -1,7 +1,7 @@
 #pragma once
 // A test in its own directory with a database whose row 1 holds a card, for
 // the k8w-cli link commands.
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/cp1251.h"
 #include "support/temp_workdir.h"

@@ -1,7 +1,7 @@
 #include "cli/cli_process.h"
 #include "link/cli_card_fixture.h"
 
-#include "cards/card_file.h"
+#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"

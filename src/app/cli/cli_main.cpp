@@ -1,9 +1,0 @@
-// k8w-cli: the card database and the device link from the command line.
-#include "app/cli/cli_dispatch.h"
-
-#include <QCoreApplication>
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    return k8w::cli::runCommandLine(app.arguments().mid(1));
-}

@@ -1,0 +1,86 @@
+#include "cli/cli_card_store.h"
+
+#include "cli/cli_commands.h"
+#include "cli/cli_database.h"
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+#include "store/card_file.h"
+#include "cards/card_table.h"
+
+namespace k8w::cli {
+
+std::unique_ptr<CardStore> openCardStore(const Options& options) {
+    const QString base = QStringLiteral("--base");
+    if (options.has(base) && options.has(QStringLiteral("--db"))) {
+        printError(QStringLiteral("give either --db or --base, not both"));
+        return nullptr;
+    }
+    const QString location =
+        options.has(base) ? options.value(base) : options.value(QStringLiteral("--db"), kCardFileName);
+    if (options.has(base) && !IsCardBaseUri(location)) {
+        printError(QStringLiteral("--base takes a postgresql:// or postgres:// URI, not %1")
+                       .arg(CardBaseUriForDisplay(location)));
+        return nullptr;
+    }
+    QString error;
+    auto store = OpenCardStore(location, CardFileAccess::PerChange, &error);
+    if (!store)
+        printError(QStringLiteral("cannot open the shared card base %1: %2")
+                       .arg(CardBaseUriForDisplay(location), error));
+    return store;
+}
+
+std::unique_ptr<CardTable> loadCards(CardStore& store, std::vector<CardRevision>* revisions) {
+    auto table = CardTable::create();
+    std::vector<CardRevision> own;
+    const CardStoreResult loaded = store.loadAll(*table, revisions ? *revisions : own);
+    if (loaded.ok()) return table;
+    reportStoreResult(loaded, kExitBadInput);
+    return nullptr;
+}
+
+std::unique_ptr<CardTable> loadCards(const Options& options) {
+    const auto store = openCardStore(options);
+    return store ? loadCards(*store) : nullptr;
+}
+
+int changeCard(CardStore& store, int slot, const CardEdit& edit, const QString& kind, int notStoredStatus,
+               Card* changed) {
+    const CardStoreResult result = store.updateCard(slot, edit, kind);
+    if (result.ok() && changed) *changed = result.current.card;
+    return reportStoreResult(result, notStoredStatus);
+}
+
+bool storeReadyForWriting(CardStore& store) {
+    // The file keeps its own wording of why nothing was sent.
+    if (!store.isShared()) return databaseReadyForWriting(store.location());
+    const CardStoreResult ready = store.checkWritable();
+    if (ready.ok()) return true;
+    printError(QStringLiteral("the result could not be recorded in %1, so nothing was sent: %2")
+                   .arg(store.location(), ready.reason));
+    return false;
+}
+
+int reportStoreResult(const CardStoreResult& result, int notStoredStatus) {
+    switch (result.status) {
+    case CardStoreStatus::Done:
+        return kExitOk;
+    case CardStoreStatus::ConnectionLost:
+        printError(QStringLiteral("no connection to the shared card base: %1").arg(result.reason));
+        return notStoredStatus;
+    case CardStoreStatus::SaveFailed:
+        printError(result.reason);
+        return notStoredStatus;
+    case CardStoreStatus::ReadOnly:
+        printError(QStringLiteral("this user may not change the shared card base"));
+        return kExitBadInput;
+    case CardStoreStatus::CodeTaken:
+        printError(QStringLiteral("another card in use has this device code"));
+        return kExitBadInput;
+    default:
+        printError(result.reason);
+        return kExitBadInput;
+    }
+}
+
+} // namespace k8w::cli
