@@ -1,10 +1,11 @@
 #include "app/card_base_claim.h"
 
+#include "app/card_base_texts.h"
+
 #include "app/card_base_choice.h"
 #include "store/card_base.h"
 #include "store/card_file.h"
 #include "store/card_store.h"
-#include "store/file_card_store.h"
 #include "common/message_box.h"
 
 namespace k8w {
@@ -49,10 +50,7 @@ std::unique_ptr<CardStore> OpenStartupCardBase(const QStringList& arguments, boo
         showMessage(errorTitle, why, MsgButtons::Ok, MsgIcon::Error);
         return nullptr;
     }
-    if (!IsCardBaseUri(location)) {
-        if (!ClaimCardBase(lock, location)) return nullptr;
-        return MakeFileCardStore(location, CardFileAccess::Held);
-    }
+    if (!IsCardBaseUri(location) && !ClaimCardBase(lock, location)) return nullptr;
     std::unique_ptr<CardStore> store = OpenCardStore(location, CardFileAccess::Held, &why);
     if (!store) showMessage(errorTitle, kCardBaseLostText.arg(why), MsgButtons::Ok, MsgIcon::Error);
     return store;

@@ -164,9 +164,8 @@ void TForm1::InitGrid() {
 
 void TForm1::FillGrid() {
     // A file that cannot be read is set aside by the load and leaves an
-    // empty table; a shared base that fails here says why.
-    if (const CardStoreResult loaded = cardBase_->load(); !loaded.ok() && cardBase_->isShared())
-        cardBase_->showFailure(loaded);
+    // empty table; a base that fails here says why.
+    if (const CardStoreResult loaded = cardBase_->load(); !loaded.ok()) cardBase_->showFailure(loaded);
     fillGridRows();
     selectGridRow(1);
     SetsGridClick();

@@ -7,9 +7,8 @@
 #include "app/tform2.h"
 #include "app/tftdi_dialog.h"
 #include "app/window_card_base.h"
-#include "store/card_base.h"
-#include "store/card_file.h"
 #include "cards/config_image.h"
+#include "cards/programming_result.h"
 #include "common/day_date.h"
 #include "common/message_box.h"
 #include "link/exchange_outcome.h"
@@ -25,9 +24,6 @@ const QString kNotFinished = QStringLiteral("Операция не заверш�
 const QString kProgramText = QStringLiteral("Программировать");
 const QString kReadText = QStringLiteral("Считать");
 const QString kStopText = QStringLiteral("Остановить");
-const QString kResultNotRecordable = QStringLiteral(
-    "Результат программирования не может быть записан в файл базы данных (нет доступа на запись или "
-    "недостаточно места на диске).\nПрограммирование не будет проведено.");
 // How long the main window waits for each running worker when it goes away.
 constexpr int kWorkerEndWaitMs = 1500;
 
@@ -67,13 +63,7 @@ void TForm1::ProgBtnClick() {
             showMessage(kAttention, link::kUnsupportedVersionText, MsgButtons::Ok, MsgIcon::Warning);
             return;
         }
-        if (const CardStoreResult writable = cardBase_->checkWritable(); !writable.ok()) {
-            if (cardBase_->isShared())
-                cardBase_->showFailure(writable);  // no connection, or no right to change the base
-            else
-                showMessage(kAttention, kResultNotRecordable, MsgButtons::Ok, MsgIcon::Warning);
-            return;
-        }
+        if (!cardBase_->readyToRecord()) return;
     }
     programmingActive = !programmingActive;
     SetProgramming(programmingActive);
@@ -109,7 +99,7 @@ void TForm1::ProgFinished(const link::ExchangeOutcome& outcome) {
     if (outcome.exchangeSucceeded && programmedSlot_ >= 0) {
         Card& programmed = table_->cards[static_cast<std::size_t>(programmedSlot_)];
         const double programmedAt = dayDateNow();
-        link::RecordProgramming(programmed, outcome.imageCheckValue, programmedAt);
+        RecordProgramming(programmed, outcome.imageCheckValue, programmedAt);
         // The search may have moved to another card while the write ran:
         // the programmed card's row is rewritten, then the shown card's.
         gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(programmed));

@@ -20,8 +20,7 @@ void TForm1::createWindows() {
     // The key table works with both key dialogs, so the manual entry dialog
     // exists before it.
     manualKeyDlg_ = new TmanualKeyDlg(this);
-    keysForm_ = new TkeysForm(*table_, dbFileName, *enterKeyDialog_, *manualKeyDlg_, this);
-    keysForm_->useCardBase(cardBase_.get());
+    keysForm_ = new TkeysForm(*table_, *cardBase_, *enterKeyDialog_, *manualKeyDlg_, this);
 }
 
 void TForm1::ctrlWinBtnClick() { form4_->exec(); }
@@ -30,7 +29,7 @@ void TForm1::keysWinBtnClick() {
     if (currentCard < 0) return;
     keysForm_->ShowForCard(currentCard);
     // The user may have kept another user's newer version of the card there.
-    if (cardBase_->isShared()) ShowCard(currentCard);
+    ShowCard(currentCard);
 }
 
 } // namespace k8w

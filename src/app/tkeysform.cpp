@@ -4,7 +4,6 @@
 #include "app/tmanualkeydlg.h"
 #include "app/window_card_base.h"
 #include "cards/card_table.h"
-#include "store/card_file.h"
 #include "common/day_date.h"
 #include "common/message_box.h"
 #include "keys/subscribers.h"
@@ -17,12 +16,12 @@ namespace k8w {
 // The window's grid draws every cell itself (tkeysform_grid.cpp).
 void SetUpKeysTab(TkeysForm& form, QTableWidget& grid);
 
-TkeysForm::TkeysForm(CardTable& table, const QString& databaseFileName, TenterKeyDialog& enterKeyDialog,
+TkeysForm::TkeysForm(CardTable& table, WindowCardBase& base, TenterKeyDialog& enterKeyDialog,
                      TmanualKeyDlg& manualKeyDlg, QWidget* parent)
     : QDialog(parent),
       ui(std::make_unique<Ui::TkeysForm>()),
       table_(table),
-      databaseFileName_(databaseFileName),
+      base_(base),
       enterKeyDialog_(enterKeyDialog),
       manualKeyDlg_(manualKeyDlg) {
     ui->setupUi(this);
@@ -97,22 +96,18 @@ void TkeysForm::cardChanged() {
 }
 
 bool TkeysForm::storeKey(const KeyEntry& key) {
-    if (!base_) {
-        selectedSlot() = key;
-        return true;
-    }
     const int card = cardIndex_;
     const int group = partition() - 1;
     const int entry = selectedEntry();
-    const auto stored = base_->change(
-        card, [&](CardRevision seen) { return base_->store().setKey(card, group, entry, key, seen); });
+    const auto stored = base_.change(
+        card, [&](CardRevision seen) { return base_.store().setKey(card, group, entry, key, seen); });
     if (stored == WindowCardBase::Outcome::Stored) return true;
     cardChanged();  // the card as the base has it
     return false;
 }
 
 template <typename Dialog> void TkeysForm::enterKey(Dialog& dialog) {
-    if (base_ && !base_->mayChange()) return;  // a read-only user views only
+    if (!base_.mayChange()) return;  // a read-only user views only
     KeyEntry& slot = selectedSlot();
     if (keys::IsKeyInstalled(slot) &&
         !askYesNo(kAttention, QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?")))
@@ -128,15 +123,13 @@ void TkeysForm::keyManualBtnClick() { enterKey(manualKeyDlg_); }
 void TkeysForm::keyDelBtnClick() {
     KeyEntry& slot = selectedSlot();
     if (!keys::IsKeyInstalled(slot)) return;
-    if (base_ && !base_->mayChange()) return;
+    if (!base_.mayChange()) return;
     if (!askYesNo(kAttention, QStringLiteral("Удалить текущий ключ?"))) return;
     if (storeKey(KeyEntry{})) slotChanged();
 }
 
 void TkeysForm::slotChanged() {
     RefreshDateLabel();
-    // A failed write is reported by the save itself; the change stays in memory.
-    if (!base_) SaveCardTable(table_, databaseFileName_);
     ui->Label2->show();
 }
 

@@ -26,12 +26,11 @@ class WindowCardBase;
 class TkeysForm : public QDialog {
     Q_OBJECT
 public:
-    TkeysForm(CardTable& table, const QString& databaseFileName, TenterKeyDialog& enterKeyDialog,
+    TkeysForm(CardTable& table, WindowCardBase& base, TenterKeyDialog& enterKeyDialog,
               TmanualKeyDlg& manualKeyDlg, QWidget* parent = nullptr);
     ~TkeysForm() override;
 
     // Changes go through `base` (which works on the same table) from now on.
-    void useCardBase(WindowCardBase* base) { base_ = base; }
     // Shows the window modally for the card in slot `cardIndex`.
     int ShowForCard(int cardIndex);
     // The card shown changed elsewhere: shows it again.
@@ -63,10 +62,9 @@ private:
 
     std::unique_ptr<Ui::TkeysForm> ui;
     CardTable& table_;
-    const QString databaseFileName_;
+    WindowCardBase& base_;
     TenterKeyDialog& enterKeyDialog_;
     TmanualKeyDlg& manualKeyDlg_;
-    WindowCardBase* base_ = nullptr;
     int cardIndex_ = 0;
 };
 

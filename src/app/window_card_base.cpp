@@ -1,5 +1,7 @@
 #include "app/window_card_base.h"
 
+#include "app/card_base_texts.h"
+
 #include "cards/card_table.h"
 #include "common/message_box.h"
 #include "editor/card_validation.h"
@@ -21,7 +23,6 @@ constexpr std::size_t kReloadAbove = 500;
 
 WindowCardBase::WindowCardBase(std::unique_ptr<CardStore> store, CardTable& table, QObject* parent)
     : QObject(parent), store_(std::move(store)), table_(table), revisions_(kCardCapacity, 0) {
-    if (!store_->isShared()) return;
     store_->setSocketListener([this](int socket) { watchSocket(socket); });
     watchSocket(store_->notificationSocket());
 }
@@ -56,10 +57,21 @@ bool WindowCardBase::mayChange() {
     return false;
 }
 
-CardStoreResult WindowCardBase::checkWritable() {
-    CardStoreResult writable = store_->checkWritable();
-    if (writable.ok()) retryPending();
-    return writable;
+bool WindowCardBase::readyToRecord() {
+    const CardStoreResult writable = store_->checkWritable();
+    if (writable.ok()) {
+        retryPending();
+        return true;
+    }
+    switch (writable.status) {
+    case CardStoreStatus::ConnectionLost:
+    case CardStoreStatus::ReadOnly:
+        showFailure(writable);
+        break;
+    default:
+        showMessage(kAttention, kResultNotRecordable, MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return false;
 }
 
 WindowCardBase::Outcome WindowCardBase::change(int slot,
@@ -76,18 +88,16 @@ WindowCardBase::Outcome WindowCardBase::change(int slot,
             take(slot, result.current);
             return Outcome::Theirs;
         }
-        // The file keeps in memory what it could not write; close tries again.
-        const bool keptInMemory = !isShared() && result.status == CardStoreStatus::SaveFailed;
-        if (result.ok() || keptInMemory) take(slot, result.current);
+        // What the store kept locally is written again at close.
+        if (result.ok() || result.keptLocally) take(slot, result.current);
         if (!result.ok()) showFailure(result);
-        return result.ok() || keptInMemory ? Outcome::Stored : Outcome::Failed;
+        return result.ok() || result.keptLocally ? Outcome::Stored : Outcome::Failed;
     }
 }
 
 bool WindowCardBase::recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt) {
     const CardStoreResult result = store_->recordProgramming(slot, imageChecksum, programmedAt);
-    const bool keptInMemory = !isShared() && result.status == CardStoreStatus::SaveFailed;
-    if (result.ok() || keptInMemory) take(slot, result.current);
+    if (result.ok() || result.keptLocally) take(slot, result.current);
     if (result.ok()) return true;
     // A device now holds this image: its result must reach the base.
     if (result.status == CardStoreStatus::ConnectionLost) pending_.push_back({slot, imageChecksum, programmedAt});
@@ -108,14 +118,11 @@ void WindowCardBase::retryPending() {
 }
 
 void WindowCardBase::flush() {
-    if (isShared()) {
-        retryPending();
-        if (!pending_.empty())
-            showMessage(kErrorTitle, kCardBaseLostText.arg(store_->checkWritable().reason), MsgButtons::Ok,
-                        MsgIcon::Error);
-        return;
-    }
-    if (!store_->replaceAll(table_).ok()) showFailure({CardStoreStatus::SaveFailed, {}, {}});
+    if (const CardStoreResult flushed = store_->flush(); !flushed.ok()) showFailure(flushed);
+    retryPending();
+    if (!pending_.empty())
+        showMessage(kErrorTitle, kCardBaseLostText.arg(store_->checkWritable().reason), MsgButtons::Ok,
+                    MsgIcon::Error);
 }
 
 void WindowCardBase::showFailure(const CardStoreResult& result) const {
@@ -136,8 +143,8 @@ void WindowCardBase::showFailure(const CardStoreResult& result) const {
     default:
         break;
     }
-    if (!isShared() && result.status == CardStoreStatus::SaveFailed) {
-        showMessage(kErrorTitle, QStringLiteral("Ошибка записи на диск"), MsgButtons::Ok, MsgIcon::Error);
+    if (result.status == CardStoreStatus::SaveFailed) {
+        showMessage(kErrorTitle, kDiskWriteErrorText, MsgButtons::Ok, MsgIcon::Error);
         return;
     }
     showMessage(kErrorTitle, result.reason, MsgButtons::Ok, MsgIcon::Error);

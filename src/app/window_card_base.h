@@ -24,7 +24,6 @@ public:
     ~WindowCardBase() override;
 
     CardStore& store() { return *store_; }
-    bool isShared() const { return store_->isShared(); }
     CardRevision revision(int slot) const { return revisions_[static_cast<std::size_t>(slot)]; }
 
     // Reads the whole base into the table (start-up).
@@ -42,8 +41,8 @@ public:
     // False, after the refusal box, for a user who may only read the base.
     bool mayChange();
     // Whether a programming result could be stored now (before a device is
-    // written). A file's refusal is the caller's to word.
-    CardStoreResult checkWritable();
+    // written); false after the box that says why not.
+    bool readyToRecord();
 
     enum class Outcome {
         Stored,  // in the table; a file that could not be rewritten was reported
@@ -60,8 +59,8 @@ public:
     // the next change. False when it is not stored yet.
     bool recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);
 
-    // At close: the whole table into the file (which a failed save may have
-    // missed), or the results still unwritten to the server.
+    // At close: what the store kept locally after a failed write, and the
+    // results the server could not take yet.
     void flush();
 
     // The box for a store's refusal or failure.

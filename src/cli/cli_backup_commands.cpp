@@ -32,7 +32,7 @@ int cardsInUse(const CardTable& table) {
 int restoreRevision(const Options& options) {
     const auto store = openCardStore(options);
     if (!store) return kExitBadInput;
-    if (!store->isShared()) {
+    if (!store->keepsHistory()) {
         printError(QStringLiteral("a database file keeps no earlier versions; --revision needs --base"));
         return kExitBadInput;
     }

@@ -73,7 +73,7 @@ int runHistory(const Options& options) {
         printError(QStringLiteral("row must be a number from 1 to %1").arg(kCardCapacity));
         return kExitBadInput;
     }
-    if (!store->isShared()) {
+    if (!store->keepsHistory()) {
         printError(QStringLiteral("a database file keeps no earlier versions; history needs --base"));
         return kExitBadInput;
     }

@@ -52,8 +52,6 @@ int changeCard(CardStore& store, int slot, const CardEdit& edit, const QString& 
 }
 
 bool storeReadyForWriting(CardStore& store) {
-    // The file keeps its own wording of why nothing was sent.
-    if (!store.isShared()) return databaseReadyForWriting(store.location());
     const CardStoreResult ready = store.checkWritable();
     if (ready.ok()) return true;
     printError(QStringLiteral("the result could not be recorded in %1, so nothing was sent: %2")

@@ -9,6 +9,7 @@
 
 #include "store/card_base.h"
 #include "store/card_file.h"
+#include "cards/programming_result.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/day_date.h"
@@ -206,7 +207,7 @@ int runProgram(const Options& options) {
             slot,
             [&](Card& card) {
                 if (!isCardInUse(card)) return QStringLiteral("the card in row %1 was deleted meanwhile").arg(slot + 1);
-                link::RecordProgramming(card, crc, programmedAt);
+                RecordProgramming(card, crc, programmedAt);
                 return QString();
             },
             QStringLiteral("program"));

@@ -1,6 +1,5 @@
 #include "link/exchange_outcome.h"
 
-#include "cards/card.h"
 #include "cards/config_image.h"
 #include "link/cable_open.h"
 #include "link/ftdi_controller.h"
@@ -23,12 +22,6 @@ QString StartFailureReason(Exchange exchange, int startResult) {
 bool IsValidReadImage(const std::uint8_t* bytes, int length) {
     return length >= 0 && ImageCrc16(bytes, static_cast<std::size_t>(length)) == 0 &&
            length == static_cast<int>(kImageSize);
-}
-
-void RecordProgramming(Card& card, std::uint16_t imageChecksum, double programmedAt) {
-    card.progDate = programmedAt;
-    card.prevProgId = card.progId;
-    card.progId = imageChecksum;
 }
 
 } // namespace k8w::link

@@ -6,10 +6,6 @@
 
 #include <cstdint>
 
-namespace k8w {
-struct Card;
-}
-
 namespace k8w::link {
 
 inline const QString kProgFailedText = QStringLiteral("Программирование НЕ проведено!\n\nПричина:\n");
@@ -41,8 +37,5 @@ QString StartFailureReason(Exchange exchange, int startResult);
 // them, stored checksum included) and there are exactly 585 of them.
 bool IsValidReadImage(const std::uint8_t* bytes, int length);
 
-// The programming result of a successful write: the date, the old result
-// ID moved to the previous one, the image's checksum as the new one.
-void RecordProgramming(Card& card, std::uint16_t imageChecksum, double programmedAt);
 
 } // namespace k8w::link

@@ -3,14 +3,11 @@
 #include "store/file_card_store.h"
 #include "store/pg_card_store.h"
 
+#include "cards/programming_result.h"
+
 #include <QRegularExpression>
 
 namespace k8w {
-
-QString CardConflictQuestion(const CardVersion& newer) {
-    return kCardConflictQuestion.arg(newer.changedBy,
-                                     newer.changedAt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-}
 
 CardStoreResult CardStore::recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt) {
     return updateCard(
@@ -18,9 +15,7 @@ CardStoreResult CardStore::recordProgramming(int slot, std::uint16_t imageChecks
         [&](Card& card) {
             // A card deleted meanwhile has no result to keep.
             if (!isCardInUse(card)) return QStringLiteral("the card was deleted meanwhile");
-            card.progDate = programmedAt;
-            card.prevProgId = card.progId;
-            card.progId = imageChecksum;
+            RecordProgramming(card, imageChecksum, programmedAt);
             return QString();
         },
         QStringLiteral("program"));

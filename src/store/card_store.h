@@ -15,6 +15,7 @@
 
 namespace k8w {
 
+struct CardBackup;
 struct CardTable;
 
 // Revision of one slot: grows by one with every change of that slot. 0 for a
@@ -34,8 +35,9 @@ enum class CardStoreStatus {
     Locked,          // file: another program holds the database
     Unreadable,      // file: missing, refused or partly read; server: no card base there
     Refused,         // the caller's change function refused; nothing written
-    NotFound,        // history/restore: no such revision of that slot
-    SaveFailed,      // the file rewrite failed (the old file is whole); memory kept
+    NotFound,        // history/restore: no such revision of that slot (or no such backup)
+    SaveFailed,      // the base could not be rewritten; see `keptLocally`
+    NoHistory,       // history, restore of a revision, backups: this base does not keep them
 };
 
 // One version of a card as the base keeps it.
@@ -49,26 +51,19 @@ struct CardVersion {
 
 struct CardStoreResult {
     CardStoreStatus status = CardStoreStatus::Done;
-    // Why, for every status but Done: English for k8w-cli, except
-    // ConnectionLost, where it is the server's own reason (shown in the box).
+    // Why, for every status but Done, in English; for ConnectionLost the
+    // server's own reason. The window and k8w-cli word the status themselves.
     QString reason;
     // Done: the card as now stored with its new revision.
     // Conflict: the newer version, with who changed it and when.
+    // SaveFailed with keptLocally: the card as kept.
     CardVersion current;
+    // SaveFailed: the change is kept by this store object and written again
+    // by flush() (a file held by the window).
+    bool keptLocally = false;
 
     bool ok() const { return status == CardStoreStatus::Done; }
 };
-
-// Texts of the window for a shared base.
-inline const QString kCardConflictQuestion = QStringLiteral(
-    "Эту карточку уже изменил другой пользователь (%1, %2).\nЗаписать ваши изменения поверх?");
-inline const QString kCardBaseReadOnlyText = QStringLiteral("Нет прав на изменение общей базы карточек.");
-inline const QString kCardBaseLostText =
-    QStringLiteral("Нет связи с общей базой карточек:\n%1\n\nИзменения не записаны.");
-inline const QString kCardCodeTakenText = QStringLiteral("Такой код УО уже есть в базе");
-
-// The conflict question with who changed the card and when.
-QString CardConflictQuestion(const CardVersion& newer);
 
 // Changes announced by other users since the last poll.
 struct CardChanges {
@@ -90,7 +85,9 @@ public:
 
     // The file path, or the server URI without any password.
     virtual QString location() const = 0;
-    virtual bool isShared() const = 0;
+    // Whether earlier versions of each card are kept (history, restore of a
+    // revision, who changed a card and when).
+    virtual bool keepsHistory() const = 0;
 
     // Reads every slot and the template; `revisions` gets one entry per slot.
     virtual CardStoreResult loadAll(CardTable& table, std::vector<CardRevision>& revisions) = 0;
@@ -118,7 +115,8 @@ public:
     // again when another user changes one of those cards meanwhile.
     virtual CardStoreResult updateAll(const CardBaseEdit& edit, const QString& kind) = 0;
     // A successful programming: progDate = programmedAt, prevProgId = the
-    // stored progId, progId = imageChecksum, on the newest version only.
+    // stored progId, progId = imageChecksum, on the newest version only. A
+    // card deleted meanwhile is Refused.
     CardStoreResult recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);
     virtual CardStoreResult renewTemplate(const Card& cardTemplate) = 0;
 
@@ -148,8 +146,17 @@ public:
     virtual CardStoreResult hasCards(bool& any) = 0;
     virtual CardStoreResult replaceAll(const CardTable& table) = 0;
 
-    // Writes what a failed save left in memory (file); nothing on a server.
+    // Writes again what this object keeps locally (a file held by the window:
+    // its whole table, see keptLocally); Done when nothing waits.
     virtual CardStoreResult flush() = 0;
+
+    // Copies of the whole base kept beside it, the newest first (NoHistory
+    // for a base that keeps its history instead).
+    virtual CardStoreResult listBackups(std::vector<CardBackup>& backups) = 0;
+    // Brings cards back from such a copy, after a backup of the base as it is
+    // now: the whole base with its template when `slotList` is null, else only
+    // the listed slots (a slot free in the copy becomes free again).
+    virtual CardStoreResult restoreBackup(const QString& backupPath, const std::vector<int>* slotList) = 0;
 };
 
 // Whether a base location names a server: "postgresql://" or "postgres://".

@@ -3,6 +3,7 @@
 #include "store/card_backup.h"
 #include "store/card_base.h"
 #include "store/card_file.h"
+#include "store/card_restore.h"
 #include "cards/card_table.h"
 
 #include <cstring>
@@ -30,7 +31,7 @@ public:
         : fileName_(fileName), access_(access), revisions_(kCardCapacity, 0) {}
 
     QString location() const override { return fileName_; }
-    bool isShared() const override { return false; }
+    bool keepsHistory() const override { return false; }
 
     CardStoreResult loadAll(CardTable& table, std::vector<CardRevision>& revisions) override {
         if (access_ == CardFileAccess::Held) {
@@ -132,10 +133,23 @@ public:
 
     CardStoreResult history(int, std::vector<CardVersion>& versions) override {
         versions.clear();
-        return {};
+        return {CardStoreStatus::NoHistory, QStringLiteral("a database file keeps no earlier versions"), {}};
     }
     CardStoreResult restore(int, CardRevision) override {
-        return {CardStoreStatus::NotFound, QStringLiteral("a database file keeps no earlier versions"), {}};
+        return {CardStoreStatus::NoHistory, QStringLiteral("a database file keeps no earlier versions"), {}};
+    }
+
+    CardStoreResult listBackups(std::vector<CardBackup>& backups) override {
+        backups = ListCardBackups(fileName_);
+        return {};
+    }
+
+    CardStoreResult restoreBackup(const QString& backupPath, const std::vector<int>* slotList) override {
+        const CardUpdateResult restored = RestoreCardFile(fileName_, backupPath, slotList, lockWaitMs());
+        if (restored.status != CardUpdateStatus::Saved) return {statusOf(restored.status), restored.reason, {}};
+        if (mirror_) LoadCardTable(*mirror_, fileName_);
+        for (CardRevision& r : revisions_) ++r;
+        return {};
     }
 
     CardStoreResult hasCards(bool& any) override {
@@ -160,18 +174,31 @@ public:
         if (const QString error = WriteCardFile(fileName_, table.cards.data(), kCardCapacity, table.cardTemplate);
             !error.isEmpty()) {
             dirty_ = mirror_ != nullptr;
-            return {CardStoreStatus::SaveFailed, error, {}};
+            CardStoreResult failed{CardStoreStatus::SaveFailed, error, {}};
+            failed.keptLocally = dirty_;
+            return failed;
         }
         for (CardRevision& r : revisions_) ++r;
         return {};
     }
 
+    // The held table is written again whole: what a failed write kept, and
+    // whatever happened to the file meanwhile.
     CardStoreResult flush() override {
-        if (!dirty_ || !mirror_) return {};
+        if (!mirror_) return {};
         return write(kTemplateSlot);
     }
 
 private:
+    // The window keeps the lock for as long as it runs: waiting for it would
+    // only delay the refusal.
+    int lockWaitMs() const {
+        if (access_ == CardFileAccess::Held) return 0;
+        CardBaseLock probe(fileName_);
+        const bool window = probe.acquire(0) == CardBaseLock::Result::HeldByOther && probe.heldByWindow();
+        return window ? 0 : kLockWaitMs;
+    }
+
     CardStoreResult done(int slot, const CardTable& table) const {
         CardStoreResult result;
         result.current.card = slot == kTemplateSlot ? table.cardTemplate : table.cards[static_cast<std::size_t>(slot)];
@@ -186,6 +213,7 @@ private:
             CardStoreResult failed = done(slot, *mirror_);
             failed.status = CardStoreStatus::SaveFailed;
             failed.reason = error;
+            failed.keptLocally = true;  // in the held table; flush() writes it again
             return failed;
         }
         dirty_ = false;
@@ -199,11 +227,6 @@ private:
         if (slot != kTemplateSlot && (slot < 0 || slot >= kCardCapacity))
             return {CardStoreStatus::Refused, QStringLiteral("no such slot: %1").arg(slot), {}};
         if (access_ == CardFileAccess::PerChange) {
-            // The window keeps the lock for as long as it runs: waiting for it
-            // would only delay the refusal.
-            CardBaseLock probe(fileName_);
-            const bool window = probe.acquire(0) == CardBaseLock::Result::HeldByOther && probe.heldByWindow();
-            probe.release();
             auto after = CardTable::create();
             const CardUpdateResult updated = UpdateCardFile(
                 fileName_,
@@ -214,7 +237,7 @@ private:
                     *after = t;
                     return refusal;
                 },
-                window ? 0 : kLockWaitMs);
+                lockWaitMs());
             if (updated.status != CardUpdateStatus::Saved) return {statusOf(updated.status), updated.reason, {}};
             if (slot != kTemplateSlot) ++revisions_[static_cast<std::size_t>(slot)];
             return done(slot, *after);

@@ -1,6 +1,7 @@
 #include "store/pg_card_store.h"
 
 #include "cards/card_table.h"
+#include "store/card_backup.h"
 #include "store/pg_card_schema.h"
 
 #include <libpq-fe.h>
@@ -93,7 +94,7 @@ public:
     }
 
     QString location() const override { return shown_; }
-    bool isShared() const override { return true; }
+    bool keepsHistory() const override { return true; }
 
     CardStoreResult loadAll(CardTable& table, std::vector<CardRevision>& revisions) override {
         if (CardStoreResult lost = ensureConnected(); !lost.ok()) return lost;
@@ -321,11 +322,22 @@ public:
         });
     }
 
+    CardStoreResult listBackups(std::vector<CardBackup>& backups) override {
+        backups.clear();
+        return noBackups();
+    }
+    CardStoreResult restoreBackup(const QString&, const std::vector<int>*) override { return noBackups(); }
+
     CardStoreResult flush() override { return {}; }
 
 private:
     inline static const std::string kReturning =
         "RETURNING revision, (extract(epoch FROM changed_at) * 1000)::int8, changed_by, data";
+
+    static CardStoreResult noBackups() {
+        return {CardStoreStatus::NoHistory,
+                QStringLiteral("a shared base keeps every version of each card instead of backups"), {}};
+    }
 
     static Param bytes(const Card& card) {
         return bin(QByteArray(reinterpret_cast<const char*>(&card), kCardSize));
@@ -382,7 +394,7 @@ private:
         return {CardStoreStatus::ConnectionLost, why, {}};
     }
 
-    CardStoreResult readOnly() const { return {CardStoreStatus::ReadOnly, kCardBaseReadOnlyText, {}}; }
+    CardStoreResult readOnly() const { return {CardStoreStatus::ReadOnly, QStringLiteral("this user may not change the shared card base"), {}}; }
 
     CardStoreResult writePrecheck(int slot) {
         if (slot < kTemplateSlot || slot >= kCardCapacity)
@@ -416,7 +428,7 @@ private:
             return {CardStoreStatus::ConnectionLost, why, {}};
         }
         if (state == QStringLiteral("23505") || state == QStringLiteral("23P01"))
-            return {CardStoreStatus::CodeTaken, kCardCodeTakenText, {}};
+            return {CardStoreStatus::CodeTaken, QStringLiteral("another card in use has this device code"), {}};
         if (state == QStringLiteral("42501")) {
             canWrite_ = false;
             return readOnly();

@@ -61,7 +61,7 @@ TEST_F(KeyPictures, KeyTableWithKeys) {
         save(keysForm, "keys_form.png");
         keysForm.accept();
     });
-    keysForm.ShowForCard(kCard);
+    showKeys();
 }
 
 TEST_F(KeyPictures, KeyReaderReadingAndRead) {

@@ -4,7 +4,9 @@
 #include "app/tenterkeydialog.h"
 #include "app/tkeysform.h"
 #include "app/tmanualkeydlg.h"
+#include "app/window_card_base.h"
 #include "store/card_file.h"
+#include "store/card_store.h"
 #include "cards/card_table.h"
 #include "common/virtual_clock.h"
 #include "sim/sim_one_wire_port.h"
@@ -106,7 +108,18 @@ protected:
     sim::SimOneWirePort reader{clock, 50};
     TenterKeyDialog enterKeyDialog{reader, clock};
     TmanualKeyDlg manualKeyDlg;
-    TkeysForm keysForm{*table, kCardFileName, enterKeyDialog, manualKeyDlg};
+    WindowCardBase base{OpenCardStore(kCardFileName, CardFileAccess::Held, nullptr), *table};
+    TkeysForm keysForm{*table, base, enterKeyDialog, manualKeyDlg};
+
+    // The card as the test set it up goes into the base, then the key table opens on it.
+    void showKeys() {
+        ASSERT_TRUE(base.store().replaceAll(*table).ok());
+        storedBytes = fileBytes(kCardFileName);
+        keysForm.ShowForCard(kCard);
+    }
+    // Whether the database file is still as showKeys() wrote it.
+    bool baseUnchanged() const { return fileBytes(kCardFileName) == storedBytes; }
+    QByteArray storedBytes;
 };
 
 } // namespace k8w::test

@@ -7,6 +7,7 @@
 #include "keys/key_code.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QGroupBox>
 #include <QTabBar>
 #include <QTableWidget>
@@ -24,7 +25,7 @@ protected:
             whileOpen();
             if (keysForm.isVisible()) click(keysForm, "Button1");
         });
-        keysForm.ShowForCard(kCard);
+        showKeys();
     }
     void selectSlot(int partition, int s) {
         QTabBar* tabs = child<QTabBar>(keysForm, "TabControl1");
@@ -207,7 +208,7 @@ TEST_F(KeyTable, CancelledDialogsChangeAndSaveNothing) {
         EXPECT_FALSE(label2Shown());
     });
     EXPECT_EQ(slot(1, 0).state, 0);
-    EXPECT_FALSE(QFileInfo::exists(kCardFileName));
+    EXPECT_TRUE(baseUnchanged());
 }
 
 TEST_F(KeyTable, DeletingAFreeSlotDoesNothing) {
@@ -223,7 +224,7 @@ TEST_F(KeyTable, DeletingAFreeSlotDoesNothing) {
         EXPECT_FALSE(label2Shown());
     });
     EXPECT_EQ(std::memcmp(&slot(1, 1), &before, sizeof before), 0);
-    EXPECT_FALSE(QFileInfo::exists(kCardFileName));
+    EXPECT_TRUE(baseUnchanged());
 }
 
 TEST_F(KeyTable, DeletingAKeyAsksAndEmptiesAllSixteenBytes) {
@@ -250,8 +251,9 @@ TEST_F(KeyTable, DeletingAKeyAsksAndEmptiesAllSixteenBytes) {
 }
 
 TEST_F(KeyTable, AFailedSaveIsReportedAndTheChangeStaysInMemory) {
-    QDir().mkdir(kCardFileName);  // a folder where the file should be: no save can succeed
     open([&] {
+        setCardSaveHook([](CardSaveStep, qint64) { return false; });  // no save can succeed
+        const auto restore = qScopeGuard([] { setCardSaveHook({}); });
         selectSlot(1, 0);
         whenManualEntry(QStringLiteral("000000000001"));
         click(keysForm, "keyManualBtn");

@@ -28,7 +28,7 @@ TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
         QString error;
         auto store = OpenCardStore(kCardFileName, access, &error);
         ASSERT_TRUE(store);
-        EXPECT_FALSE(store->isShared());
+        EXPECT_FALSE(store->keepsHistory());
         auto table = CardTable::create();
         std::vector<CardRevision> revisions;
         ASSERT_TRUE(store->loadAll(*table, revisions).ok());
@@ -53,7 +53,7 @@ TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
         ASSERT_TRUE(SaveCardFile(QStringLiteral("expected.K8W"), expected->cards.data(), kCardCapacity,
                                  expected->cardTemplate));
         EXPECT_EQ(fileBytes(kCardFileName), fileBytes(QStringLiteral("expected.K8W")));
-        EXPECT_EQ(store->restore(0, 1).status, CardStoreStatus::NotFound);
+        EXPECT_EQ(store->restore(0, 1).status, CardStoreStatus::NoHistory);
     }
 }
 

@@ -92,7 +92,6 @@ TEST_F(PgCardStoreTest, StaleRevisionConflictsWhicheverWritesFirst) {
             EXPECT_EQ(mine.current.changedBy, QStringLiteral("k8w@local"));
             EXPECT_TRUE(mine.current.changedAt.isValid());
             EXPECT_TRUE(sameBytes(mine.current.card, theirs.current.card));
-            EXPECT_TRUE(CardConflictQuestion(mine.current).contains(QStringLiteral("k8w@local")));
             // "Yes": the same change with the newer revision goes through.
             EXPECT_TRUE(c.write(second, mine.current.revision).ok());
         }
@@ -118,7 +117,6 @@ TEST_F(PgCardStoreTest, TwoSavesOfOneCodeAtOnceTheBaseRefusesTheSecond) {
     EXPECT_EQ(done, 1);
     const CardStoreResult& refused = results[0].ok() ? results[1] : results[0];
     EXPECT_EQ(refused.status, CardStoreStatus::CodeTaken);
-    EXPECT_EQ(refused.reason, QStringLiteral("Такой код УО уже есть в базе"));
     // A deleted card's code is free again.
     EXPECT_TRUE(a->deleteCard(results[0].ok() ? 10 : 11, 1).ok());
     EXPECT_TRUE(a->saveCard(results[0].ok() ? 11 : 10, makeCard(4242, "same"), 0).ok());
@@ -198,7 +196,6 @@ TEST_F(PgCardStoreTest, ARoleWithoutWriteRightOnlyReads) {
     EXPECT_EQ(viewer->checkWritable().status, CardStoreStatus::ReadOnly);
     const CardStoreResult save = viewer->saveCard(50, makeCard(1, "no"), 1);
     EXPECT_EQ(save.status, CardStoreStatus::ReadOnly);
-    EXPECT_EQ(save.reason, QStringLiteral("Нет прав на изменение общей базы карточек."));
     EXPECT_EQ(viewer->recordProgramming(50, 1, 45000).status, CardStoreStatus::ReadOnly);
 }
 
