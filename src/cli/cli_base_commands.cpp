@@ -4,6 +4,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_row_card.h"
 
 #include "cards/card_table.h"
 #include "store/pg_card_store.h"
@@ -67,18 +68,14 @@ int runBaseCopy(const Options& options) {
 int runHistory(const Options& options) {
     const auto store = openCardStore(options);
     if (!store) return kExitBadInput;
-    bool isNumber = false;
-    const int row = options.value(QStringLiteral("--row")).toInt(&isNumber);
-    if (!isNumber || row < 1 || row > kCardCapacity) {
-        printError(QStringLiteral("row must be a number from 1 to %1").arg(kCardCapacity));
-        return kExitBadInput;
-    }
+    const int slot = slotOfRow(options);
+    if (slot < 0) return kExitBadInput;
     if (!store->keepsHistory()) {
         printError(QStringLiteral("a database file keeps no earlier versions; history needs --base"));
         return kExitBadInput;
     }
     std::vector<CardVersion> versions;
-    if (const int status = reportStoreResult(store->history(row - 1, versions), kExitBadInput); status != kExitOk)
+    if (const int status = reportStoreResult(store->history(slot, versions), kExitBadInput); status != kExitOk)
         return status;
     for (const CardVersion& v : versions)
         printLine(QStringList{QString::number(v.revision), v.changedAt.toString(Qt::ISODate), v.changedBy, v.kind,

@@ -1,10 +1,9 @@
 #include "cli/cli_card_store.h"
 
 #include "cli/cli_commands.h"
-#include "cli/cli_database.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "store/card_file.h"
+#include "store/card_file.h"  // the default file name, where the base is chosen
 #include "cards/card_table.h"
 
 namespace k8w::cli {
@@ -55,30 +54,31 @@ bool storeReadyForWriting(CardStore& store) {
     const CardStoreResult ready = store.checkWritable();
     if (ready.ok()) return true;
     printError(QStringLiteral("the result could not be recorded in %1, so nothing was sent: %2")
-                   .arg(store.location(), ready.reason));
+                   .arg(store.location(), storeResultText(ready)));
     return false;
 }
 
-int reportStoreResult(const CardStoreResult& result, int notStoredStatus) {
+QString storeResultText(const CardStoreResult& result) {
     switch (result.status) {
     case CardStoreStatus::Done:
-        return kExitOk;
+        return {};
     case CardStoreStatus::ConnectionLost:
-        printError(QStringLiteral("no connection to the shared card base: %1").arg(result.reason));
-        return notStoredStatus;
-    case CardStoreStatus::SaveFailed:
-        printError(result.reason);
-        return notStoredStatus;
+        return QStringLiteral("no connection to the shared card base: %1").arg(result.reason);
     case CardStoreStatus::ReadOnly:
-        printError(QStringLiteral("this user may not change the shared card base"));
-        return kExitBadInput;
+        return QStringLiteral("this user may not change the shared card base");
     case CardStoreStatus::CodeTaken:
-        printError(QStringLiteral("another card in use has this device code"));
-        return kExitBadInput;
+        return QStringLiteral("another card in use has this device code");
     default:
-        printError(result.reason);
-        return kExitBadInput;
+        return result.reason;
     }
+}
+
+int reportStoreResult(const CardStoreResult& result, int notStoredStatus) {
+    if (result.ok()) return kExitOk;
+    printError(storeResultText(result));
+    const bool notStored =
+        result.status == CardStoreStatus::ConnectionLost || result.status == CardStoreStatus::SaveFailed;
+    return notStored ? notStoredStatus : kExitBadInput;
 }
 
 } // namespace k8w::cli

@@ -30,6 +30,8 @@ int changeCard(CardStore& store, int slot, const CardEdit& edit, const QString& 
 // must be able to record it now (a file not held by the window and
 // rewritable; a server reachable and writable by this user). Prints why not.
 bool storeReadyForWriting(CardStore& store);
+// Why a store result is not Done, in the words of k8w-cli; empty for Done.
+QString storeResultText(const CardStoreResult& result);
 // Prints why a change did not go through (nothing if it did) and returns an
 // exit status: 0; `notStoredStatus` when the base could not store it (rewrite
 // failed, server gone); 2 for anything else.

@@ -1,10 +1,9 @@
 #include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
-#include "cli/cli_database.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_row_card.h"
 
-#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/cp1251.h"
@@ -32,18 +31,10 @@ int runCards(const Options& options) {
 
 int runImage(const Options& options) {
     const QString out = QStringLiteral("--out");
-    const auto table = loadCards(options);
-    if (!table) return kExitBadInput;
-    const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));
-    if (slot < 0) return kExitBadInput;
-
-    ConfigImage image{};
-    std::uint16_t crc = 0;
-    ReseedImageRandom();
-    if (BuildConfigImage(table->cards[slot], image, crc) != static_cast<int>(kImageSize)) {
-        printError(QStringLiteral("the card's device version is not supported; no image is built"));
+    RowImage row;
+    if (!startRowImage(options, QStringLiteral("row holds no card"), QStringLiteral("no image is built"), row))
         return kExitBadInput;
-    }
+    const ConfigImage& image = row.image;
     if (options.has(out)) {
         QFile file(options.value(out));
         if (!file.open(QIODevice::WriteOnly) ||
@@ -54,7 +45,7 @@ int runImage(const Options& options) {
             return kExitBadInput;
         }
     }
-    printLine(ChecksumText(crc));
+    printLine(ChecksumText(row.crc));
     return kExitOk;
 }
 

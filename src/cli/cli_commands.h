@@ -12,9 +12,6 @@ constexpr int kExitVerifyMismatch = 3;  // the device read back differs from wha
 constexpr int kExitNotRecorded = 4;     // the device was programmed; its result could not be recorded
 constexpr int kExitInterrupted = 130;   // stopped with Ctrl-C
 
-// How long a writing command waits for another command's rewrite to end.
-constexpr int kLockWaitMs = 10000;
-
 // The handlers of the commands in cli_command_table.cpp; each gets its
 // command line parsed against its entry there.
 int runCards(const Options& options);

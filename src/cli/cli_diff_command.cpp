@@ -1,14 +1,11 @@
 // k8w-cli diff: a card against a device's image, field by field, as the read
 // results view shows them.
-#include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_image_compare.h"
-#include "cli/cli_database.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_row_card.h"
 
-#include "store/card_file.h"
-#include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "cards/image_json.h"
 
@@ -26,23 +23,15 @@ bool readImageFile(const QString& fileName, ConfigImage& image) {
 
 int runDiff(const Options& options) {
     const QString kImage = QStringLiteral("--image");
-    const auto table = loadCards(options);
-    if (!table) return kExitBadInput;
-    const int slot = cardSlotOfRow(options, *table, QStringLiteral("row holds no card"));
-    if (slot < 0) return kExitBadInput;
-
     // The card as it would be written; its build date, random bytes and
     // checksum are the moment's, so they are not compared.
-    ConfigImage cardImage{};
-    std::uint16_t crc = 0;
-    if (BuildConfigImage(table->cards[slot], cardImage, crc) != static_cast<int>(kImageSize)) {
-        printError(QStringLiteral("the card's device version is not supported; it has no image to compare"));
+    RowImage row;
+    if (!startRowImage(options, QStringLiteral("row holds no card"), QStringLiteral("it has no image to compare"), row))
         return kExitBadInput;
-    }
     ConfigImage deviceImage{};
     if (!readImageFile(options.value(kImage), deviceImage)) return kExitBadInput;
 
-    const QStringList differences = ImageDifferences(cardImage.data(), deviceImage.data(), CompareScope::Settings);
+    const QStringList differences = ImageDifferences(row.image.data(), deviceImage.data(), CompareScope::Settings);
     for (const QString& difference : differences) printLine(difference);
     return differences.isEmpty() ? kExitOk : kExitFailed;
 }

@@ -1,14 +1,12 @@
 // k8w-cli keys, key-add, key-read and key-del: the key table of a card from
 // the command line. A change touches the 16 bytes of one key slot and
-// nothing else of the file; it goes through the locked, crash-safe update.
+// nothing else of the card; it goes through the card base.
 #include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
-#include "cli/cli_database.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_row_card.h"
 
-#include "store/card_base.h"
-#include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/clock.h"
 #include "common/day_date.h"

@@ -3,14 +3,10 @@
 #include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_image_compare.h"
-#include "cli/cli_database.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_row_card.h"
 
-#include "store/card_base.h"
-#include "store/card_file.h"
-#include "cards/programming_result.h"
-#include "cards/card_table.h"
 #include "cards/config_image.h"
 #include "common/day_date.h"
 #include "link/exchange_outcome.h"
@@ -166,21 +162,12 @@ int verifyWritten(const Cable& cable, const ConfigImage& written) {
 int runProgram(const Options& options) {
     Cable cable;
     chooseCable(options, cable);
-    const auto store = openCardStore(options);
-    const auto table = store ? loadCards(*store) : nullptr;
-    if (!table) return kExitBadInput;
-    const int slot = cardSlotOfRow(options, *table, link::kEmptyCardText);
-    if (slot < 0) return kExitBadInput;
-
-    ConfigImage image{};
-    std::uint16_t crc = 0;
-    ReseedImageRandom();
-    if (BuildConfigImage(table->cards[slot], image, crc) != static_cast<int>(kImageSize)) {
-        // Nothing is sent: an empty image would overwrite the device's configuration.
-        printError(QStringLiteral("the card's device version is not supported; nothing is written"));
-        return kExitBadInput;
-    }
-    if (!storeReadyForWriting(*store)) return kExitBadInput;
+    RowImage row;
+    // Nothing is sent for a card without an image: an empty one would
+    // overwrite the device's configuration.
+    if (!startRowImage(options, link::kEmptyCardText, QStringLiteral("nothing is written"), row)) return kExitBadInput;
+    const ConfigImage& image = row.image;
+    if (!storeReadyForWriting(*row.store)) return kExitBadInput;
 
     int result = link::kLinkCableFailure;
     bool stoppedBySignal = false;
@@ -199,21 +186,14 @@ int runProgram(const Options& options) {
     }
     switch (result) {
     case link::kLinkDone: {
-        printLine(ChecksumText(crc));
+        printLine(ChecksumText(row.crc));
         // Only this card's result changes, in the base as it is now: another
         // command or user may have changed the card meanwhile.
-        const double programmedAt = dayDateNow();
-        const CardStoreResult recorded = store->updateCard(
-            slot,
-            [&](Card& card) {
-                if (!isCardInUse(card)) return QStringLiteral("the card in row %1 was deleted meanwhile").arg(slot + 1);
-                RecordProgramming(card, crc, programmedAt);
-                return QString();
-            },
-            QStringLiteral("program"));
+        const CardStoreResult recorded = row.store->recordProgramming(row.slot, row.crc, dayDateNow());
         int status = kExitOk;
         if (!recorded.ok()) {
-            printError(QStringLiteral("the device is programmed, but its result is not recorded: ") + recorded.reason);
+            printError(QStringLiteral("the device is programmed, but its result is not recorded: ") +
+                       storeResultText(recorded));
             status = kExitNotRecorded;
         }
         // The write did succeed, so its result is recorded whatever the read-back finds.

@@ -1,14 +1,10 @@
 // k8w-cli export, import and decode: cards and device images as text.
 #include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
-#include "cli/cli_database.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 
-#include "store/card_backup.h"
-#include "store/card_base.h"
 #include "cards/card_csv.h"
-#include "store/card_file.h"
 #include "cards/card_json.h"
 #include "cards/card_members.h"
 #include "cards/card_table.h"
@@ -18,15 +14,12 @@
 #include "editor/card_import.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
 
 namespace k8w::cli {
 namespace {
-
-const QString kDb = QStringLiteral("--db");
 
 // Writes `data` to --out FILE (replacing it whole) or to standard output.
 bool writeOutput(const Options& options, const QByteArray& data) {
@@ -42,19 +35,6 @@ bool writeOutput(const Options& options, const QByteArray& data) {
     return false;
 }
 
-// A base moved to a new computer: the import makes the file, under the lock.
-CardUpdateResult createCardFile(const QString& dbName, const CardChange& change) {
-    CardBaseLock lock(dbName);
-    if (lock.acquire(lockWaitFor(dbName)) != CardBaseLock::Result::Held)
-        return {CardUpdateStatus::Locked, QStringLiteral("cannot take the lock %1").arg(lock.lockFilePath())};
-    auto table = CardTable::create();
-    if (QString refusal = change(*table); !refusal.isEmpty()) return {CardUpdateStatus::Refused, refusal};
-    if (QString error = WriteCardFile(dbName, table->cards.data(), kCardCapacity, table->cardTemplate);
-        !error.isEmpty())
-        return {CardUpdateStatus::SaveFailed, error};
-    return {};
-}
-
 void printFailures(const QStringList& failures) {
     for (const QString& failure : failures) printError(fieldForLine(failure));
 }
@@ -68,29 +48,32 @@ QString importSummary(const CardImportResult& result, bool dryRun) {
     return dryRun ? QStringLiteral("checked, nothing written: ") + text : text;
 }
 
-// A shared base takes the import as one transaction; it keeps its own
-// history of every card replaced, so no backup file is made.
-int importIntoSharedBase(const Options& options, const QByteArray& json, bool renewTemplate) {
+// Checks the cards of the file against the newest cards of the base and,
+// unless it is a dry run, stores them as one change (a file base backed up
+// first, a shared base keeping each card replaced in its history).
+int importCards(const Options& options, const QByteArray& json, bool renewTemplate) {
     const auto store = openCardStore(options);
     if (!store) return kExitBadInput;
     const bool dryRun = options.has(QStringLiteral("--dry-run"));
     CardImportResult result;
-    const CardStoreResult stored = store->updateAll(
-        [&](CardTable& table) {
-            result = ImportCards(json, table, renewTemplate, dayDateNow());
-            if (!result.failures.isEmpty()) return QStringLiteral("the import is refused; nothing was written");
-            // A dry run checks against the newest cards and then stops short of writing.
-            return dryRun ? QStringLiteral("dry run") : QString();
-        },
-        QStringLiteral("import"));
+    CardStoreResult stored;
+    if (dryRun) {
+        const auto table = loadCards(*store);
+        if (!table) return kExitBadInput;
+        result = ImportCards(json, *table, renewTemplate, dayDateNow());
+    } else {
+        stored = store->updateAll(
+            [&](CardTable& table) {
+                result = ImportCards(json, table, renewTemplate, dayDateNow());
+                return result.failures.isEmpty() ? QString()
+                                                 : QStringLiteral("the import is refused; nothing was written");
+            },
+            QStringLiteral("import"));
+    }
     printFailures(result.failures);
     if (!result.failures.isEmpty()) return kExitBadInput;
-    if (dryRun && stored.status == CardStoreStatus::Refused) {
-        printLine(importSummary(result, true));
-        return kExitOk;
-    }
     if (const int status = reportStoreResult(stored, kExitFailed); status != kExitOk) return status;
-    printLine(importSummary(result, false));
+    printLine(importSummary(result, dryRun));
     return kExitOk;
 }
 
@@ -130,33 +113,7 @@ int runImport(const Options& options) {
         printError(QStringLiteral("cannot read %1").arg(fileName));
         return kExitBadInput;
     }
-    const QByteArray json = file.readAll();
-    const bool renewTemplate = options.has(QStringLiteral("--template"));
-    if (options.has(QStringLiteral("--base"))) return importIntoSharedBase(options, json, renewTemplate);
-    const QString dbName = options.value(kDb, kCardFileName);
-
-    CardImportResult result;
-    if (options.has(QStringLiteral("--dry-run"))) {
-        const auto table = loadDatabase(dbName);
-        if (!table) return kExitBadInput;
-        result = ImportCards(json, *table, renewTemplate, dayDateNow());
-        printFailures(result.failures);
-        if (!result.failures.isEmpty()) return kExitBadInput;
-        printLine(importSummary(result, true));
-        return kExitOk;
-    }
-    const CardChange change = [&](CardTable& table) {
-        result = ImportCards(json, table, renewTemplate, dayDateNow());
-        if (!result.failures.isEmpty()) return QStringLiteral("the import is refused; nothing was written");
-        BackupBeforeChange(dbName, BackupWhen::Always);
-        return QString();
-    };
-    const CardUpdateResult update = QFileInfo::exists(dbName) ? UpdateCardFile(dbName, change, lockWaitFor(dbName))
-                                                              : createCardFile(dbName, change);
-    printFailures(result.failures);
-    if (const int status = reportUpdate(update, kExitFailed); status != kExitOk) return status;
-    printLine(importSummary(result, false));
-    return kExitOk;
+    return importCards(options, file.readAll(), options.has(QStringLiteral("--template")));
 }
 
 int runDecode(const Options& options) {

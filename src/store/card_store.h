@@ -112,7 +112,8 @@ public:
     virtual CardStoreResult updateCard(int slot, const CardEdit& edit, const QString& kind) = 0;
     // Applies `edit` to the newest version of the whole base and stores every
     // card it changed, and the template, as one change: all or nothing, run
-    // again when another user changes one of those cards meanwhile.
+    // again when another user changes one of those cards meanwhile. A
+    // database file not there yet is made (a base moved to a new computer).
     virtual CardStoreResult updateAll(const CardBaseEdit& edit, const QString& kind) = 0;
     // A successful programming: progDate = programmedAt, prevProgId = the
     // stored progId, progId = imageChecksum, on the newest version only. A
@@ -153,7 +154,8 @@ public:
     // Copies of the whole base kept beside it, the newest first (NoHistory
     // for a base that keeps its history instead).
     virtual CardStoreResult listBackups(std::vector<CardBackup>& backups) = 0;
-    // Brings cards back from such a copy, after a backup of the base as it is
+    // Brings cards back from such a copy (its path, or its name as listed;
+    // NotFound when there is none), after a backup of the base as it is
     // now: the whole base with its template when `slotList` is null, else only
     // the listed slots (a slot free in the copy becomes free again).
     virtual CardStoreResult restoreBackup(const QString& backupPath, const std::vector<int>* slotList) = 0;

@@ -6,6 +6,9 @@
 #include "store/card_restore.h"
 #include "cards/card_table.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstring>
 
 namespace k8w {
@@ -95,6 +98,7 @@ public:
     }
 
     CardStoreResult updateAll(const CardBaseEdit& edit, const QString&) override {
+        if (access_ == CardFileAccess::PerChange && !QFileInfo::exists(fileName_)) return create(edit);
         return change(kTemplateSlot, edit, BackupWhen::Always);
     }
 
@@ -144,7 +148,12 @@ public:
         return {};
     }
 
-    CardStoreResult restoreBackup(const QString& backupPath, const std::vector<int>* slotList) override {
+    // A backup is named by its path, or by its name in the backup folder.
+    CardStoreResult restoreBackup(const QString& backupName, const std::vector<int>* slotList) override {
+        QString backupPath = backupName;
+        if (!QFileInfo(backupPath).isFile()) backupPath = QDir(CardBackupFolder(fileName_)).filePath(backupName);
+        if (!QFileInfo(backupPath).isFile())
+            return {CardStoreStatus::NotFound, QStringLiteral("no such backup: %1").arg(backupName), {}};
         const CardUpdateResult restored = RestoreCardFile(fileName_, backupPath, slotList, lockWaitMs());
         if (restored.status != CardUpdateStatus::Saved) return {statusOf(restored.status), restored.reason, {}};
         if (mirror_) LoadCardTable(*mirror_, fileName_);
@@ -197,6 +206,24 @@ private:
         CardBaseLock probe(fileName_);
         const bool window = probe.acquire(0) == CardBaseLock::Result::HeldByOther && probe.heldByWindow();
         return window ? 0 : kLockWaitMs;
+    }
+
+    // A base moved to a new computer: the first import makes the file, under the lock.
+    CardStoreResult create(const CardBaseEdit& edit) {
+        CardBaseLock lock(fileName_);
+        if (lock.acquire(lockWaitMs()) != CardBaseLock::Result::Held)
+            return {CardStoreStatus::Locked, QStringLiteral("cannot take the lock %1").arg(lock.lockFilePath()), {}};
+        if (QFileInfo::exists(fileName_)) {  // made by another command meanwhile
+            lock.release();
+            return change(kTemplateSlot, edit, BackupWhen::Always);
+        }
+        auto table = CardTable::create();
+        if (const QString refusal = edit(*table); !refusal.isEmpty()) return {CardStoreStatus::Refused, refusal, {}};
+        if (const QString error = WriteCardFile(fileName_, table->cards.data(), kCardCapacity, table->cardTemplate);
+            !error.isEmpty())
+            return {CardStoreStatus::SaveFailed, error, {}};
+        for (CardRevision& r : revisions_) ++r;
+        return done(kTemplateSlot, *table);
     }
 
     CardStoreResult done(int slot, const CardTable& table) const {
