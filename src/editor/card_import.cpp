@@ -4,6 +4,7 @@
 #include "cards/card_json_read.h"
 #include "cards/card_members.h"
 #include "cards/card_table.h"
+#include "cards/member_text.h"
 #include "editor/card_editor_values.h"
 #include "editor/editor_rules.h"
 
@@ -38,6 +39,21 @@ Card freshCard(const Card& cardTemplate) {
     card.progId = card.prevProgId = 0;
     std::memset(static_cast<void*>(card.keys), 0, sizeof card.keys);
     return card;
+}
+
+// Export writes dates to the second; the base keeps them as they were made,
+// often with milliseconds. A date of the file equal to the stored one to the
+// second is no change: the stored date stays as it is.
+void keepDatesEqualToTheSecond(const Card& stored, Card& card) {
+    const auto same = [](double a, double b) { return DateMemberText(a) == DateMemberText(b); };
+    for (const CardMember& m : CardMembers())
+        if (m.kind == MemberKind::Date && same(MemberDate(card, m), MemberDate(stored, m)))
+            SetMemberDate(card, m, MemberDate(stored, m));
+    for (int group = 0; group < kKeyGroups; ++group)
+        for (int slot = 0; slot < kKeysPerGroup; ++slot) {
+            const double kept = stored.keys[group][slot].entryDate;
+            if (same(card.keys[group][slot].entryDate, kept)) card.keys[group][slot].entryDate = kept;
+        }
 }
 
 // An entry loop 1 keeps itself and every pass-through or control loop in
@@ -119,6 +135,7 @@ CardImportResult ImportCards(const QByteArray& json, CardTable& table, bool rene
         Card card = entry.wasInUse ? old : freshCard(table.cardTemplate);
         QStringList problems = ApplyCardObject(entry.object, card);
         if (entry.wasInUse) {
+            keepDatesEqualToTheSecond(old, card);
             card.progDate = old.progDate;
             card.progId = old.progId;
             card.prevProgId = old.prevProgId;
@@ -155,6 +172,7 @@ CardImportResult ImportCards(const QByteArray& json, CardTable& table, bool rene
             for (const QString& problem : ApplyCardObject(root.value(QStringLiteral("template")).toObject(),
                                                           next->cardTemplate))
                 result.failures += QStringLiteral("template: ") + problem;
+            keepDatesEqualToTheSecond(table.cardTemplate, next->cardTemplate);
         }
     }
     if (!result.failures.isEmpty()) return result;

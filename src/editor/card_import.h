@@ -31,6 +31,8 @@ struct CardImportResult {
 // - the programming results (progDate, progId, prevProgId) of a card in use
 //   stay as stored; a free row takes them from the file, so that a base
 //   moved to another computer keeps what its devices hold;
+// - a date equal to the stored one to the second (the text form keeps no
+//   more) is no change: the stored date stays;
 // - a card whose content changes gets `now` as its change date; the others
 //   are left exactly as they were;
 // - with `renewTemplate` the document's "template" replaces the new-card

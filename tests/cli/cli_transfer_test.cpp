@@ -6,6 +6,7 @@
 #include "store/card_file.h"
 #include "cards/card_table.h"
 #include "common/cp1251.h"
+#include "common/day_date.h"
 #include "support/temp_workdir.h"
 
 #include <QFile>
@@ -59,6 +60,20 @@ TEST_F(CliTransfer, ExportIntoAnotherComputersEmptyBaseGivesTheSameCards) {
         a.changeDate = b.changeDate = 0;
         ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << "slot " << slot;
     }
+}
+
+TEST_F(CliTransfer, ImportOfAnUntouchedExportChangesNoCard) {
+    // A key registered at a time with milliseconds, as the window keeps it; export writes whole seconds.
+    KeyEntry* key = &table->cards[0].keys[0][0];
+    while (key->state != 1) ++key;
+    key->entryDate = toDayDate(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 456)));
+    ASSERT_TRUE(WriteCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty());
+    const QByteArray before = fileBytes(kCardFileName);
+    ASSERT_EQ(runCli({QStringLiteral("export"), QStringLiteral("--out"), QStringLiteral("cards.json")}).exitCode, 0);
+    const auto run = runCli({QStringLiteral("import"), QStringLiteral("cards.json")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("0 cards changed, 30 unchanged\n"));
+    EXPECT_EQ(fileBytes(kCardFileName), before);
 }
 
 TEST_F(CliTransfer, ARefusedImportNamesEveryRowAndWritesNothing) {

@@ -7,6 +7,7 @@
 #include "cards/config_image.h"
 #include "cards/row_list.h"
 #include "common/cp1251.h"
+#include "common/day_date.h"
 #include "editor/card_editor_values.h"
 #include "editor/card_import.h"
 
@@ -73,6 +74,37 @@ TEST(CardRoundTrip, ImportingAnUnchangedExportTouchesNothing) {
     EXPECT_TRUE(result.changedSlots.empty());
     EXPECT_EQ(result.unchanged, 50);
     EXPECT_EQ(std::memcmp(before.get(), table.get(), sizeof(CardTable)), 0);
+}
+
+TEST(CardRoundTrip, AFileDateEqualToTheStoredOneToTheSecondIsNoChange) {
+    const double withMs = toDayDate(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 456)));
+    const double second = toDayDate(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)));
+    const double nextSecond = toDayDate(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 10)));
+    const struct {
+        double stored;
+        const char* inFile;
+        bool changed;
+    } cases[] = {
+        {withMs, "2026-03-05T14:07:09", false},
+        {second, "2026-03-05T14:07:09", false},
+        {withMs, "2026-03-05T14:07:10", true},
+    };
+    for (const auto& c : cases) {
+        auto table = test::GeneratedCards(1);
+        KeyEntry* key = &table->cards[0].keys[0][0];
+        while (key->state != 1) ++key;  // the first key slot in use
+        key->entryDate = c.stored;
+        const Card before = table->cards[0];
+        QByteArray json = ExportCardsJson(*table, {0});
+        ASSERT_EQ(json.count("\"2026-03-05T14:07:09\""), 1);
+        json.replace("\"2026-03-05T14:07:09\"", QByteArray("\"") + c.inFile + '"');
+
+        const CardImportResult result = ImportCards(json, *table, false, 47000);
+        ASSERT_EQ(result.failures, QStringList{}) << c.inFile;
+        EXPECT_EQ(result.changedSlots.size(), c.changed ? 1u : 0u) << c.inFile;
+        EXPECT_EQ(+key->entryDate, c.changed ? nextSecond : c.stored) << c.inFile;
+        EXPECT_EQ(std::memcmp(&table->cards[0], &before, sizeof before) == 0, !c.changed) << c.inFile;
+    }
 }
 
 TEST(CardRoundTrip, OneMemberChangesOnlyThatFieldAndTheChangeDate) {
