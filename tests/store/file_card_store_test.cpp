@@ -71,5 +71,35 @@ TEST(FileCardStore, ACommandsChangeRefusedWritesNothing) {
     EXPECT_EQ(fileBytes(kCardFileName), before);
 }
 
+TEST(FileCardStore, ACommandsImportMakesAMissingFile) {
+    test::TempWorkdir dir;
+    QString error;
+    auto store = OpenCardStore(kCardFileName, CardFileAccess::PerChange, &error);
+    ASSERT_TRUE(store);
+    auto expected = CardTable::create();
+    expected->cards[7].codeUoo = 12;
+    const CardStoreResult result = store->updateAll(
+        [&](CardTable& table) {
+            table.cards[7] = expected->cards[7];
+            return QString();
+        },
+        QStringLiteral("import"));
+    ASSERT_TRUE(result.ok()) << result.reason.toStdString();
+    ASSERT_TRUE(SaveCardFile(QStringLiteral("expected.K8W"), expected->cards.data(), kCardCapacity,
+                             expected->cardTemplate));
+    EXPECT_EQ(fileBytes(kCardFileName), fileBytes(QStringLiteral("expected.K8W")));
+    EXPECT_FALSE(QFile::exists(kCardFileName + QStringLiteral(".lock")));
+}
+
+TEST(FileCardStore, ARestoreFromABackupThatIsNotThereIsNotFound) {
+    test::TempWorkdir dir;
+    auto table = CardTable::create();
+    ASSERT_TRUE(SaveCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate));
+    QString error;
+    auto store = OpenCardStore(kCardFileName, CardFileAccess::PerChange, &error);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->restoreBackup(QStringLiteral("nothing.gz"), nullptr).status, CardStoreStatus::NotFound);
+}
+
 } // namespace
 } // namespace k8w
