@@ -31,7 +31,8 @@ int restoreRevision(const Options& options) {
         printError(QStringLiteral("a database file keeps no earlier versions; --revision needs --base"));
         return kExitBadInput;
     }
-    const int slot = slotOfRow(options, QStringLiteral("--revision needs --row N, a number from 1 to %1").arg(kCardCapacity));
+    const int slot =
+        slotOfRow(options, QStringLiteral("--revision needs --row N, a number from 1 to %1").arg(kCardCapacity));
     if (slot < 0) return kExitBadInput;
     bool revisionOk = false;
     const qint64 revision = options.value(QStringLiteral("--revision")).toLongLong(&revisionOk);
