@@ -30,9 +30,9 @@ QString CardBaseUriForDisplay(const QString& uri) {
     // user:password@ before the hosts (of any scheme: a mistyped one is shown too)
     static const QRegularExpression userInfo(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*://[^:@/?]*):[^@/?]*@"));
     shown.replace(userInfo, QStringLiteral("\\1@"));
-    // password=... among the parameters
-    static const QRegularExpression param(QStringLiteral("([?&])password=[^&]*(&?)"));
-    shown.replace(param, QStringLiteral("\\1"));
+    // password=... and sslpassword=... among the parameters
+    static const QRegularExpression param(QStringLiteral("([?&])(?:ssl)?password=[^&]*(&?)"));
+    while (shown.contains(param)) shown.replace(param, QStringLiteral("\\1"));
     if (shown.endsWith(QLatin1Char('?')) || shown.endsWith(QLatin1Char('&'))) shown.chop(1);
     return shown;
 }

@@ -5,10 +5,18 @@
 // the server, so the rule "one code among the cards in use" holds whatever a
 // client sends. Every version written is kept in the history with who, when
 // and what kind of change made it; every change is announced on k8w_cards.
+// k8w_base_version() tells which version of these tables a base has (a base
+// without it is of version 1).
+#include <QString>
+
 namespace k8w::pg {
 
 inline constexpr const char* kCardsTable = "k8w_cards";
 inline constexpr const char* kChannel = "k8w_cards";
+
+// 1: the first tables. 2: who changed a card is the session's user, and the
+// base says its version.
+inline constexpr int kSchemaVersion = 2;
 
 inline constexpr const char* kSchemaSql = R"SQL(
 CREATE FUNCTION k8w_card_code(data bytea) RETURNS bigint LANGUAGE sql IMMUTABLE STRICT AS $$
@@ -47,13 +55,7 @@ CREATE TABLE k8w_card_history (
   PRIMARY KEY (slot, revision)
 );
 
--- Who and when come from the server, never from the client.
-CREATE FUNCTION k8w_cards_stamp() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-  NEW.changed_by := current_user || '@' || coalesce(host(inet_client_addr()), 'local');
-  NEW.changed_at := clock_timestamp();
-  RETURN NEW;
-END $$;
+-- (the function: kStampSql)
 CREATE TRIGGER k8w_cards_stamp BEFORE UPDATE ON k8w_cards
   FOR EACH ROW EXECUTE FUNCTION k8w_cards_stamp();
 
@@ -72,5 +74,32 @@ CREATE TRIGGER k8w_cards_keep AFTER UPDATE ON k8w_cards
 INSERT INTO k8w_cards (slot, data)
   SELECT s, decode(repeat('00', 1310), 'hex') FROM generate_series(-1, 8999) AS s;
 )SQL";
+
+// Who and when come from the server, never from the client; who is the
+// user that logged in, whatever role the session took since.
+inline constexpr const char* kStampSql = R"SQL(
+CREATE OR REPLACE FUNCTION k8w_cards_stamp() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  NEW.changed_by := session_user || '@' || coalesce(host(inet_client_addr()), 'local');
+  NEW.changed_at := clock_timestamp();
+  RETURN NEW;
+END $$;
+)SQL";
+
+class Connection;
+// The version of the base the session reaches: 0 without a card base, -1
+// (and why in `error`) when it cannot be read.
+int BaseVersion(Connection& conn, QString* error);
+// Empty when the base is of this program's version; otherwise why it is not
+// used (none there, newer, or older and waiting for base-init).
+QString CheckBaseVersion(Connection& conn);
+
+// Records the version this program's tables have. A base of an older
+// version is brought up to date by kStampSql and this (1 -> 2).
+inline QString VersionSql() {
+    return QStringLiteral("CREATE OR REPLACE FUNCTION k8w_base_version() RETURNS integer LANGUAGE sql IMMUTABLE "
+                          "AS 'SELECT %1';")
+        .arg(kSchemaVersion);
+}
 
 } // namespace k8w::pg

@@ -8,9 +8,16 @@ namespace k8w {
 // when the server cannot be reached or holds no card base.
 std::unique_ptr<CardStore> OpenPgCardStore(const QString& uri, QString* error);
 
-// Creates the card base's tables in the database `uri` names. A base that
-// exists already is left as it is (`created` false). Empty on success,
+enum class InitOutcome {
+    Created,    // the tables were made
+    Upgraded,   // a base of an older version was brought up to this program's
+    Unchanged,  // the base was of this version already (or the call failed)
+};
+
+// Creates the card base's tables in the database `uri` names, or upgrades a
+// base of an older version. A base of this version is left as it is
+// (`created` false); one of a newer version is refused. Empty on success,
 // otherwise why it failed.
-QString InitPgCardBase(const QString& uri, bool* created = nullptr);
+QString InitPgCardBase(const QString& uri, bool* created = nullptr, InitOutcome* outcome = nullptr);
 
 } // namespace k8w

@@ -1,9 +1,8 @@
 // The shared card base against a real PostgreSQL server started for this
 // test program.
-#include "store/card_store.h"
+#include "pg_store_fixture.h"
+
 #include "cards/card_table.h"
-#include "store/pg_card_store.h"
-#include "support/pg_test_server.h"
 
 #include <gtest/gtest.h>
 
@@ -16,35 +15,10 @@
 namespace k8w {
 namespace {
 
-test::PgTestServer& server() {
-    static test::PgTestServer instance;
-    return instance;
-}
-
-Card makeCard(std::uint32_t code, const char* name, double changed = 45000.5) {
-    Card card{};
-    card.codeUoo = code;
-    card.changeDate = changed;
-    std::strncpy(card.cardNumber, name, sizeof card.cardNumber - 1);
-    return card;
-}
-
-bool sameBytes(const Card& a, const Card& b) { return std::memcmp(&a, &b, sizeof(Card)) == 0; }
-
-class PgCardStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        db_ = server().createDatabase();
-        ASSERT_EQ(InitPgCardBase(server().uri(db_)), QString());
-    }
-    std::unique_ptr<CardStore> open(const QString& user = QString()) {
-        QString error;
-        auto store = OpenCardStore(server().uri(db_, user), CardFileAccess::PerChange, &error);
-        EXPECT_TRUE(store) << error.toStdString();
-        return store;
-    }
-    QString db_;
-};
+using test::makeCard;
+using test::PgCardStoreTest;
+using test::sameBytes;
+using test::server;
 
 TEST_F(PgCardStoreTest, InitTwiceLeavesTheBaseAsItIs) {
     auto store = open();
@@ -179,8 +153,13 @@ TEST_F(PgCardStoreTest, ServerGoneDuringASaveIsReportedAndTheNextActionReconnect
     EXPECT_EQ(save.status, CardStoreStatus::ConnectionLost);
     EXPECT_FALSE(save.reason.isEmpty());
     EXPECT_EQ(beforeProgramming.status, CardStoreStatus::ConnectionLost);
+    auto other = open();  // changes a card while this store is away
+    ASSERT_TRUE(other && other->saveCard(41, makeCard(4141, "other"), 0).ok());
     EXPECT_TRUE(store->saveCard(40, makeCard(4040, "y"), revisions[40]).ok());
-    EXPECT_TRUE(store->takeChanges().all);  // the new session may have missed changes
+    // The new session reports what moved meanwhile: that card, not its own save.
+    const CardChanges changes = store->takeChanges();
+    EXPECT_FALSE(changes.all);
+    EXPECT_EQ(changes.changedSlots, std::vector<int>{41});
 }
 
 TEST_F(PgCardStoreTest, ARoleWithoutWriteRightOnlyReads) {
@@ -256,6 +235,8 @@ TEST(CardBaseUri, PasswordsNeverShow) {
         {"postgresql://db/k8w?sslmode=require&password=s3cret", "postgresql://db/k8w?sslmode=require"},
         {"postgresql://ann@db/k8w?connect_timeout=3", "postgresql://ann@db/k8w?connect_timeout=3"},
         {"http://ann:s3cret@db/k8w", "http://ann@db/k8w"},
+        {"postgresql://db/k8w?sslpassword=k3y&sslmode=require", "postgresql://db/k8w?sslmode=require"},
+        {"postgresql://db/k8w?password=s3cret&sslpassword=k3y", "postgresql://db/k8w"},
     };
     for (const auto& [uri, shown] : cases) EXPECT_EQ(CardBaseUriForDisplay(uri), shown);
 }
