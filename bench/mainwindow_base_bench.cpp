@@ -46,7 +46,7 @@ public:
     Bases() : previous_(QDir::currentPath()) {
         QDir::setCurrent(dir_.path());
         const auto table = fullTable();
-        if (!SaveCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate)) std::abort();
+        if (!WriteCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty()) std::abort();
         uri_ = server_.uri(server_.createDatabase());
         QString error;
         if (!InitPgCardBase(uri_).isEmpty()) std::abort();

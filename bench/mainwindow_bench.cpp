@@ -47,7 +47,7 @@ public:
         }
         setFieldText(table->cards[0].simId2, QStringLiteral("needle"));
         setFieldText(table->cards[8999].simId2, QStringLiteral("needle"));
-        if (!SaveCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate))
+        if (!WriteCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty())
             std::abort();
     }
     ~FullDatabase() { QDir::setCurrent(previous_); }

@@ -31,13 +31,15 @@ int runBaseInit(const Options& options) {
         printError(QStringLiteral("--base takes a postgresql:// or postgres:// URI"));
         return kExitBadInput;
     }
-    bool created = false;
-    if (const QString error = InitPgCardBase(uri, &created); !error.isEmpty()) {
+    InitOutcome outcome = InitOutcome::Unchanged;
+    if (const QString error = InitPgCardBase(uri, nullptr, &outcome); !error.isEmpty()) {
         printError(QStringLiteral("cannot create the card base in %1: %2").arg(CardBaseUriForDisplay(uri), error));
         return kExitBadInput;
     }
-    printLine(created ? QStringLiteral("created the card base in %1").arg(CardBaseUriForDisplay(uri))
-                      : QStringLiteral("%1 holds a card base already; nothing changed").arg(CardBaseUriForDisplay(uri)));
+    const QString shown = CardBaseUriForDisplay(uri);
+    printLine(outcome == InitOutcome::Created    ? QStringLiteral("created the card base in %1").arg(shown)
+              : outcome == InitOutcome::Upgraded ? QStringLiteral("upgraded the card base in %1").arg(shown)
+                                                 : QStringLiteral("%1 holds a card base already; nothing changed").arg(shown));
     return kExitOk;
 }
 

@@ -2,7 +2,6 @@
 
 #include "cards/card_table.h"
 
-#include "common/message_box.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -252,13 +251,6 @@ QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count,
     return {};
 }
 
-bool SaveCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate) {
-    if (WriteCardFile(fileName, cardSlots, count, cardTemplate).isEmpty()) return true;
-    showMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи на диск"), MsgButtons::Ok,
-                MsgIcon::Error);
-    return false;
-}
-
 QString SetAsideCardFile(const QString& fileName) {
     const QString stem = fileName + QStringLiteral(".bad-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -286,7 +278,7 @@ bool LoadCardTable(CardTable& table, const QString& fileName, QString* setAsideP
 }
 
 bool SaveCardTable(const CardTable& table, const QString& fileName) {
-    return SaveCardFile(fileName, table.cards.data(), kCardCapacity, table.cardTemplate);
+    return WriteCardFile(fileName, table.cards.data(), kCardCapacity, table.cardTemplate).isEmpty();
 }
 
 } // namespace k8w

@@ -32,9 +32,8 @@ CardLoadOutcome LoadCardDevice(QIODevice& in, Card* cardSlots, int capacity, Car
 // is synced to disk and renamed over it, and the folder is synced, so an
 // interrupted save leaves the old or the new file whole. Temporary files of
 // that naming left by an earlier save that was killed are removed first.
-// A failure shows "Ошибка записи на диск" and returns false; memory is not touched.
-bool SaveCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate);
-// The same without a message box: empty on success, otherwise why it failed.
+// Empty on success, otherwise why it failed; memory is not touched. The
+// store says so; the window words it ("Ошибка записи на диск").
 QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count, const Card& cardTemplate);
 
 // Why a database could not be loaded, as one line of English (for k8w-cli).
@@ -68,7 +67,7 @@ struct CardTable;
 // silently, and a file that exists but was refused or only partly read is
 // set aside (its new path goes to setAsidePath) so no save can replace it.
 bool LoadCardTable(CardTable& table, const QString& fileName, QString* setAsidePath = nullptr);
-// Rewrites the whole database file; shows "Ошибка записи на диск" on failure.
+// Rewrites the whole database file (WriteCardFile); false on failure.
 bool SaveCardTable(const CardTable& table, const QString& fileName);
 
 } // namespace k8w

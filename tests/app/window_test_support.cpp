@@ -31,7 +31,7 @@ Card usedCard(std::uint32_t code, const QString& number, const QString& object, 
 }
 
 void writeDatabase(const CardTable& table) {
-    ASSERT_TRUE(SaveCardFile(kCardFileName, table.cards.data(), kCardCapacity, table.cardTemplate));
+    ASSERT_TRUE(WriteCardFile(kCardFileName, table.cards.data(), kCardCapacity, table.cardTemplate).isEmpty());
 }
 
 std::unique_ptr<CardTable> readDatabase() {

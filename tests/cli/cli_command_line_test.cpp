@@ -113,7 +113,7 @@ TEST(CliCommandLine, ValueAfterAnEqualsSignIsTheSameAsAfterABlank) {
     card.keys[1][2].state = 1;
     card.keys[1][2].subscriber = 4;
     card.keys[1][2].keyCode[0] = 0x2A;
-    ASSERT_TRUE(SaveCardFile(QStringLiteral("other.K8W"), table->cards.data(), kCardCapacity, table->cardTemplate));
+    ASSERT_TRUE(WriteCardFile(QStringLiteral("other.K8W"), table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty());
     const QList<QStringList> cases[] = {
         {{"cards", "--db", "other.K8W"}, {"cards", "--db=other.K8W"}},
         {{"keys", "--row", "7", "--db", "other.K8W"}, {"keys", "--row=7", "--db=other.K8W"}},

@@ -44,7 +44,7 @@ protected:
         saveAs(kCardFileName);
     }
     void saveAs(const QString& name) {
-        ASSERT_TRUE(SaveCardFile(name, table->cards.data(), kCardCapacity, table->cardTemplate));
+        ASSERT_TRUE(WriteCardFile(name, table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty());
     }
 };
 

@@ -132,5 +132,39 @@ TEST_F(CardBackupTest, RestoreBringsBackTheListedRowsOrTheWholeBase) {
     EXPECT_EQ(std::memcmp(loaded.get(), original.get(), sizeof(CardTable)), 0);
 }
 
+// The file store backs the file up before the day's first change, and before
+// every deletion, import and restore whatever the hour.
+TEST_F(CardBackupTest, TheFileStoreBacksUpBeforeTheChangesThatNeedIt) {
+    ASSERT_TRUE(save());
+    auto store = OpenCardStore(kCardFileName, CardFileAccess::PerChange, nullptr);
+    const auto edit = [](Card& card) {
+        ++card.codeUoo;
+        return QString();
+    };
+    struct Step {
+        const char* what;
+        std::function<CardStoreResult()> change;
+        bool backedUp;
+    };
+    const Step steps[] = {
+        {"first change of the day", [&] { return store->updateCard(0, edit, QStringLiteral("save")); }, true},
+        {"second change that day", [&] { return store->saveCard(1, table->cards[2], 0); }, false},
+        {"deletion", [&] { return store->deleteCard(1, 0); }, true},
+        {"import", [&] { return store->updateAll([&](CardTable& t) { return edit(t.cards[3]); }, QStringLiteral("import")); },
+         true},
+        {"restore", [&] { return store->restoreBackup(ListCardBackups(kCardFileName).back().path, nullptr); }, true},
+    };
+    now = now.addDays(1);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        now = now.addSecs(60);
+        const std::size_t before = ListCardBackups(kCardFileName).size();
+        const CardStoreResult result = step.change();
+        ASSERT_TRUE(result.ok()) << result.reason.toStdString();
+        EXPECT_EQ(ListCardBackups(kCardFileName).size(), before + (step.backedUp ? 1 : 0));
+    }
+    EXPECT_EQ(reported, QStringList{});
+}
+
 } // namespace
 } // namespace k8w

@@ -22,8 +22,8 @@ TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
         auto expected = CardTable::create();
         expected->cards[2].codeUoo = 9;
         expected->cards[2].changeDate = 45000;
-        ASSERT_TRUE(SaveCardFile(QStringLiteral("start.K8W"), expected->cards.data(), kCardCapacity,
-                                 expected->cardTemplate));
+        ASSERT_TRUE(WriteCardFile(QStringLiteral("start.K8W"), expected->cards.data(), kCardCapacity,
+                                 expected->cardTemplate).isEmpty());
         ASSERT_TRUE(QFile::copy(QStringLiteral("start.K8W"), kCardFileName));
         QString error;
         auto store = OpenCardStore(kCardFileName, access, &error);
@@ -50,8 +50,8 @@ TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
         expected->cards[0].progId = 0xBEEF;
         expected->cardTemplate = tmpl;
         std::memset(static_cast<void*>(&expected->cards[2]), 0, sizeof(Card));
-        ASSERT_TRUE(SaveCardFile(QStringLiteral("expected.K8W"), expected->cards.data(), kCardCapacity,
-                                 expected->cardTemplate));
+        ASSERT_TRUE(WriteCardFile(QStringLiteral("expected.K8W"), expected->cards.data(), kCardCapacity,
+                                 expected->cardTemplate).isEmpty());
         EXPECT_EQ(fileBytes(kCardFileName), fileBytes(QStringLiteral("expected.K8W")));
         EXPECT_EQ(store->restore(0, 1).status, CardStoreStatus::NoHistory);
     }
@@ -60,7 +60,7 @@ TEST(FileCardStore, EveryChangeWritesWhatTheFileSaveWrites) {
 TEST(FileCardStore, ACommandsChangeRefusedWritesNothing) {
     test::TempWorkdir dir;
     auto table = CardTable::create();
-    ASSERT_TRUE(SaveCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate));
+    ASSERT_TRUE(WriteCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty());
     const QByteArray before = fileBytes(kCardFileName);
     QString error;
     auto store = OpenCardStore(kCardFileName, CardFileAccess::PerChange, &error);

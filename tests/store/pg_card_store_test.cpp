@@ -162,20 +162,35 @@ TEST_F(PgCardStoreTest, ServerGoneDuringASaveIsReportedAndTheNextActionReconnect
     EXPECT_EQ(changes.changedSlots, std::vector<int>{41});
 }
 
-TEST_F(PgCardStoreTest, ARoleWithoutWriteRightOnlyReads) {
+// A session that may not write is known before anything is written: no
+// right on the table, a role whose transactions are read-only, or a session
+// the URI makes read-only.
+TEST_F(PgCardStoreTest, ASessionThatMayNotWriteOnlyReads) {
     server().sql(db_, QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'viewer') "
-                                     "THEN CREATE ROLE viewer LOGIN; END IF; END $$; "
-                                     "GRANT SELECT ON k8w_cards, k8w_card_history TO viewer"));
+                                     "THEN CREATE ROLE viewer LOGIN; END IF; "
+                                     "IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'reader') "
+                                     "THEN CREATE ROLE reader LOGIN; END IF; END $$; "
+                                     "ALTER ROLE reader SET default_transaction_read_only = on; "
+                                     "GRANT SELECT ON k8w_cards, k8w_card_history TO viewer; "
+                                     "GRANT SELECT, UPDATE ON k8w_cards TO reader"));
     auto writer = open();
     ASSERT_TRUE(writer && writer->saveCard(50, makeCard(5050, "z"), 0).ok());
-    auto viewer = open(QStringLiteral("viewer"));
-    ASSERT_TRUE(viewer);
-    EXPECT_FALSE(viewer->canWrite());
-    EXPECT_EQ(+viewer->readCard(50).current.card.codeUoo, 5050u);
-    EXPECT_EQ(viewer->checkWritable().status, CardStoreStatus::ReadOnly);
-    const CardStoreResult save = viewer->saveCard(50, makeCard(1, "no"), 1);
-    EXPECT_EQ(save.status, CardStoreStatus::ReadOnly);
-    EXPECT_EQ(viewer->recordProgramming(50, 1, 45000).status, CardStoreStatus::ReadOnly);
+    const std::pair<const char*, const char*> sessions[] = {
+        {"viewer", ""},
+        {"reader", ""},
+        {"", "&options=-c%20default_transaction_read_only%3Don"},
+    };
+    for (const auto& [user, parameters] : sessions) {
+        SCOPED_TRACE(std::string(user) + parameters);
+        auto viewer = open(QString::fromLatin1(user), QString::fromLatin1(parameters));
+        ASSERT_TRUE(viewer);
+        EXPECT_FALSE(viewer->canWrite());
+        EXPECT_EQ(+viewer->readCard(50).current.card.codeUoo, 5050u);
+        EXPECT_EQ(viewer->checkWritable().status, CardStoreStatus::ReadOnly);
+        const CardStoreResult save = viewer->saveCard(50, makeCard(1, "no"), 1);
+        EXPECT_EQ(save.status, CardStoreStatus::ReadOnly);
+        EXPECT_EQ(viewer->recordProgramming(50, 1, 45000).status, CardStoreStatus::ReadOnly);
+    }
 }
 
 TEST_F(PgCardStoreTest, EveryVersionIsKeptAndADeletedCardComesBack) {
