@@ -85,8 +85,8 @@ TEST(FileCardStore, ACommandsImportMakesAMissingFile) {
         },
         QStringLiteral("import"));
     ASSERT_TRUE(result.ok()) << result.reason.toStdString();
-    ASSERT_TRUE(SaveCardFile(QStringLiteral("expected.K8W"), expected->cards.data(), kCardCapacity,
-                             expected->cardTemplate));
+    ASSERT_TRUE(WriteCardFile(QStringLiteral("expected.K8W"), expected->cards.data(), kCardCapacity,
+                             expected->cardTemplate).isEmpty());
     EXPECT_EQ(fileBytes(kCardFileName), fileBytes(QStringLiteral("expected.K8W")));
     EXPECT_FALSE(QFile::exists(kCardFileName + QStringLiteral(".lock")));
 }
@@ -94,7 +94,7 @@ TEST(FileCardStore, ACommandsImportMakesAMissingFile) {
 TEST(FileCardStore, ARestoreFromABackupThatIsNotThereIsNotFound) {
     test::TempWorkdir dir;
     auto table = CardTable::create();
-    ASSERT_TRUE(SaveCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate));
+    ASSERT_TRUE(WriteCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate).isEmpty());
     QString error;
     auto store = OpenCardStore(kCardFileName, CardFileAccess::PerChange, &error);
     ASSERT_TRUE(store);
