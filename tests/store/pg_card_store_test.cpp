@@ -39,7 +39,7 @@ protected:
     }
     std::unique_ptr<CardStore> open(const QString& user = QString()) {
         QString error;
-        auto store = OpenCardStore(server().uri(db_, user), CardFileAccess::PerChange, &error);
+        auto store = OpenPgCardStore(server().uri(db_, user), &error);
         EXPECT_TRUE(store) << error.toStdString();
         return store;
     }
