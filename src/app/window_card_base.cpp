@@ -98,7 +98,8 @@ bool WindowCardBase::endProgramming(bool programmed, std::uint16_t imageChecksum
     if (result.ok() || result.keptLocally) take(slot, result.current);
     if (!result.ok()) showFailure(result);
     reportWaitingResults();
-    return result.ok();
+    // What waits on this computer is sent again when the window closes.
+    return result.ok() && !result.keptLocally;
 }
 
 void WindowCardBase::reportWaitingResults() {

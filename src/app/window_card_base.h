@@ -58,7 +58,7 @@ public:
     // After the exchange: a programmed device's result goes on the newest
     // version of its card, or waits on this computer until the server is
     // back; a failed or stopped attempt is closed. False when the result is
-    // not stored yet (reported).
+    // not in the base yet.
     bool endProgramming(bool programmed, std::uint16_t imageChecksum, double programmedAt);
     // What became of results that waited (a card deleted meanwhile, an attempt
     // cut off mid-exchange), in one box.

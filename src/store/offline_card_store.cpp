@@ -160,7 +160,7 @@ public:
     }
     CardStoreResult flush() override {
         if (dirty_) renewCopy(true);
-        if (!offline_) sendJournal();
+        if (!offline_) sendJournal(); else tryOnline();
         return server_ ? server_->flush() : CardStoreResult{};
     }
     CardStoreResult listBackups(std::vector<CardBackup>& backups) override {
