@@ -52,8 +52,17 @@ std::unique_ptr<CardStore> OpenStartupCardBase(const QStringList& arguments, boo
     }
     if (!IsCardBaseUri(location) && !ClaimCardBase(lock, location)) return nullptr;
     std::unique_ptr<CardStore> store = OpenCardStore(location, CardFileAccess::Held, &why);
-    if (!store) showMessage(errorTitle, kCardBaseLostText.arg(why), MsgButtons::Ok, MsgIcon::Error);
-    return store;
+    if (store) return store;
+    // Without the server this computer's copy of the base can be worked on.
+    QDateTime renewedAt;
+    if (std::unique_ptr<CardStore> copy = OpenCardBaseCopy(location, &renewedAt)) {
+        if (askYesNo(kAttention,
+                     kOpenBaseCopyQuestion.arg(why, renewedAt.toString(QStringLiteral("dd.MM.yyyy hh:mm")))))
+            return copy;
+        return nullptr;
+    }
+    showMessage(errorTitle, kCardBaseLostText.arg(why), MsgButtons::Ok, MsgIcon::Error);
+    return nullptr;
 }
 
 } // namespace k8w

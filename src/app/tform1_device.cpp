@@ -8,7 +8,6 @@
 #include "app/tftdi_dialog.h"
 #include "app/window_card_base.h"
 #include "cards/config_image.h"
-#include "cards/programming_result.h"
 #include "common/day_date.h"
 #include "common/message_box.h"
 #include "link/exchange_outcome.h"
@@ -63,7 +62,7 @@ void TForm1::ProgBtnClick() {
             showMessage(kAttention, link::kUnsupportedVersionText, MsgButtons::Ok, MsgIcon::Warning);
             return;
         }
-        if (!cardBase_->readyToRecord()) return;
+        if (!cardBase_->beginProgramming(currentCard)) return;
     }
     programmingActive = !programmingActive;
     SetProgramming(programmingActive);
@@ -96,23 +95,21 @@ void TForm1::SetProgramming(bool on) {
 void TForm1::ProgFinished(const link::ExchangeOutcome& outcome) {
     Timer1->stop();
     ui->Progress->setValue(0);
-    if (outcome.exchangeSucceeded && programmedSlot_ >= 0) {
-        Card& programmed = table_->cards[static_cast<std::size_t>(programmedSlot_)];
-        const double programmedAt = dayDateNow();
-        RecordProgramming(programmed, outcome.imageCheckValue, programmedAt);
-        // The search may have moved to another card while the write ran:
-        // the programmed card's row is rewritten, then the shown card's.
-        gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(programmed));
+    const bool programmed = outcome.exchangeSucceeded && programmedSlot_ >= 0;
+    const double programmedAt = dayDateNow();
+    // The result is recorded before anything is shown: closing the window
+    // while the box is open loses nothing. A result that could not be
+    // written is tried again when the window closes.
+    if (!cardBase_->endProgramming(programmed, outcome.imageCheckValue, programmedAt) && programmed)
+        saveOnClose = true;
+    if (programmed) {
+        // Only the result fields, on the newest version of the card, which may
+        // hold others' changes beside it. The search may have moved to
+        // another card while the write ran: the programmed card's row is
+        // rewritten, then the shown card's.
+        gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(table_->cards[static_cast<std::size_t>(programmedSlot_)]));
         ShowCardSummary();
         showMessage(QStringLiteral("Операция завершена"), link::kProgDoneText, MsgButtons::Ok, MsgIcon::Information);
-        // Only the result fields, on the newest version of the card. A result
-        // that could not be written is tried again when the window closes, so
-        // it is not lost when nothing else is saved in this run.
-        if (!cardBase_->recordProgramming(programmedSlot_, outcome.imageCheckValue, programmedAt))
-            saveOnClose = true;
-        // A shared base may hold others' changes of the card beside the result.
-        gridModel_->setRow(programmedSlot_ + 1, CardRowTexts(programmed));
-        ShowCardSummary();
     } else if (outcome.exchangeFailed) {
         showMessage(kAttention, link::kProgFailedText + outcome.failureReason + QStringLiteral("\n\n"),
                     MsgButtons::Ok, MsgIcon::Warning);

@@ -57,16 +57,13 @@ bool WindowCardBase::mayChange() {
     return false;
 }
 
-bool WindowCardBase::readyToRecord() {
-    const CardStoreResult writable = store_->checkWritable();
-    if (writable.ok()) {
-        retryPending();
-        return true;
-    }
-    switch (writable.status) {
+bool WindowCardBase::beginProgramming(int slot) {
+    const CardStoreResult begun = store_->beginProgramming(slot, attempt_);
+    if (begun.ok()) return true;
+    switch (begun.status) {
     case CardStoreStatus::ConnectionLost:
     case CardStoreStatus::ReadOnly:
-        showFailure(writable);
+        showFailure(begun);
         break;
     default:
         showMessage(kAttention, kResultNotRecordable, MsgButtons::Ok, MsgIcon::Warning);
@@ -76,7 +73,6 @@ bool WindowCardBase::readyToRecord() {
 
 WindowCardBase::Outcome WindowCardBase::change(int slot,
                                                 const std::function<CardStoreResult(CardRevision seen)>& write) {
-    retryPending();
     CardRevision seen = revision(slot);
     for (;;) {
         const CardStoreResult result = write(seen);
@@ -95,34 +91,38 @@ WindowCardBase::Outcome WindowCardBase::change(int slot,
     }
 }
 
-bool WindowCardBase::recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt) {
-    const CardStoreResult result = store_->recordProgramming(slot, imageChecksum, programmedAt);
+bool WindowCardBase::endProgramming(bool programmed, std::uint16_t imageChecksum, double programmedAt) {
+    const int slot = attempt_.slot;
+    const CardStoreResult result = store_->endProgramming(attempt_, programmed, imageChecksum, programmedAt);
+    if (!programmed) return true;
     if (result.ok() || result.keptLocally) take(slot, result.current);
-    if (result.ok()) return true;
-    // A device now holds this image: its result must reach the base.
-    if (result.status == CardStoreStatus::ConnectionLost) pending_.push_back({slot, imageChecksum, programmedAt});
-    showFailure(result);
-    return false;
+    if (!result.ok()) showFailure(result);
+    reportWaitingResults();
+    // What waits on this computer is sent again when the window closes.
+    return result.ok() && !result.keptLocally;
 }
 
-void WindowCardBase::retryPending() {
-    while (!pending_.empty()) {
-        const PendingResult next = pending_.front();
-        const CardStoreResult result = store_->recordProgramming(next.slot, next.checksum, next.at);
-        if (result.status == CardStoreStatus::ConnectionLost) return;
-        pending_.erase(pending_.begin());
-        if (!result.ok()) continue;  // the card was deleted meanwhile: nothing to keep
-        take(next.slot, result.current);
-        emit cardsChanged({next.slot}, false);
+void WindowCardBase::reportWaitingResults() {
+    // Without the server nothing has become of them yet.
+    if (store_->localState().offline) return;
+    std::vector<ProgrammingNotice> notices;
+    store_->sendWaitingResults(notices);
+    QStringList lines;
+    std::vector<int> sent;
+    for (const ProgrammingNotice& n : notices) {
+        if (n.kind == ProgrammingNotice::Kind::Sent || n.kind == ProgrammingNotice::Kind::CardDeleted) {
+            sent.push_back(n.slot);
+            if (const CardStoreResult now = store_->readCard(n.slot); now.ok() && n.slot != held_) take(n.slot, now.current);
+        }
+        if (n.kind == ProgrammingNotice::Kind::CardDeleted || n.kind == ProgrammingNotice::Kind::Unfinished)
+            lines << ProgrammingNoticeText(n);
     }
+    if (!sent.empty()) emit cardsChanged(sent, false);
+    if (!lines.isEmpty()) showMessage(kAttention, lines.join(QLatin1Char('\n')), MsgButtons::Ok, MsgIcon::Warning);
 }
 
 void WindowCardBase::flush() {
     if (const CardStoreResult flushed = store_->flush(); !flushed.ok()) showFailure(flushed);
-    retryPending();
-    if (!pending_.empty())
-        showMessage(kErrorTitle, kCardBaseLostText.arg(store_->checkWritable().reason), MsgButtons::Ok,
-                    MsgIcon::Error);
 }
 
 void WindowCardBase::showFailure(const CardStoreResult& result) const {
@@ -135,6 +135,9 @@ void WindowCardBase::showFailure(const CardStoreResult& result) const {
         return;
     case CardStoreStatus::ReadOnly:
         showMessage(kAttention, kCardBaseReadOnlyText, MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    case CardStoreStatus::Offline:
+        showMessage(kAttention, kCardBaseOfflineText, MsgButtons::Ok, MsgIcon::Warning);
         return;
     case CardStoreStatus::CodeTaken:
         // What the window's own check of the code says.

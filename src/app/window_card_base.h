@@ -40,9 +40,10 @@ public:
 
     // False, after the refusal box, for a user who may only read the base.
     bool mayChange();
-    // Whether a programming result could be stored now (before a device is
-    // written); false after the box that says why not.
-    bool readyToRecord();
+    // Before a device is written: the attempt begins if its result can be
+    // recorded (on a shared base: in this computer's journal first); false
+    // after the box that says why not.
+    bool beginProgramming(int slot);
 
     enum class Outcome {
         Stored,  // in the table; a file that could not be rewritten was reported
@@ -54,13 +55,16 @@ public:
     // Yes runs it again over their version.
     Outcome change(int slot, const std::function<CardStoreResult(CardRevision seen)>& write);
 
-    // A successful programming: the result goes on the newest version. A
-    // result the server could not take is shown and kept, and written with
-    // the next change. False when it is not stored yet.
-    bool recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);
+    // After the exchange: a programmed device's result goes on the newest
+    // version of its card, or waits on this computer until the server is
+    // back; a failed or stopped attempt is closed. False when the result is
+    // not in the base yet.
+    bool endProgramming(bool programmed, std::uint16_t imageChecksum, double programmedAt);
+    // What became of results that waited (a card deleted meanwhile, an attempt
+    // cut off mid-exchange), in one box.
+    void reportWaitingResults();
 
-    // At close: what the store kept locally after a failed write, and the
-    // results the server could not take yet.
+    // At close: what the store kept locally after a failed write.
     void flush();
 
     // The box for a store's refusal or failure.
@@ -75,13 +79,6 @@ private:
     void take(int slot, const CardVersion& version);
     void watchSocket(int socket);
     void takeChanges();
-    void retryPending();
-
-    struct PendingResult {
-        int slot;
-        std::uint16_t checksum;
-        double at;
-    };
 
     std::unique_ptr<CardStore> store_;
     CardTable& table_;
@@ -89,7 +86,7 @@ private:
     int held_ = -1;
     bool heldHasNewer_ = false;
     CardVersion heldNewer_;
-    std::vector<PendingResult> pending_;
+    ProgrammingAttempt attempt_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

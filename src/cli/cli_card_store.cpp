@@ -8,7 +8,7 @@
 
 namespace k8w::cli {
 
-std::unique_ptr<CardStore> openCardStore(const Options& options) {
+std::unique_ptr<CardStore> openCardStore(const Options& options, bool orCopy) {
     const QString base = QStringLiteral("--base");
     if (options.has(base) && options.has(QStringLiteral("--db"))) {
         printError(QStringLiteral("give either --db or --base, not both"));
@@ -23,10 +23,16 @@ std::unique_ptr<CardStore> openCardStore(const Options& options) {
     }
     QString error;
     auto store = OpenCardStore(location, CardFileAccess::PerChange, &error);
-    if (!store)
-        printError(QStringLiteral("cannot open the shared card base %1: %2")
-                       .arg(CardBaseUriForDisplay(location), error));
-    return store;
+    if (store) return store;
+    QDateTime renewedAt;
+    if (orCopy && (store = OpenCardBaseCopy(location, &renewedAt))) {
+        printError(QStringLiteral("no connection to the shared card base (%1); working on this computer's copy of "
+                                  "it from %2")
+                       .arg(error, renewedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+        return store;
+    }
+    printError(QStringLiteral("cannot open the shared card base %1: %2").arg(CardBaseUriForDisplay(location), error));
+    return nullptr;
 }
 
 std::unique_ptr<CardTable> loadCards(CardStore& store, std::vector<CardRevision>* revisions) {
@@ -50,12 +56,21 @@ int changeCard(CardStore& store, int slot, const CardEdit& edit, const QString& 
     return reportStoreResult(result, notStoredStatus);
 }
 
-bool storeReadyForWriting(CardStore& store) {
-    const CardStoreResult ready = store.checkWritable();
+namespace {
+
+bool readyOrSay(const CardStore& store, const CardStoreResult& ready) {
     if (ready.ok()) return true;
     printError(QStringLiteral("the result could not be recorded in %1, so nothing was sent: %2")
                    .arg(store.location(), storeResultText(ready)));
     return false;
+}
+
+} // namespace
+
+bool storeReadyForWriting(CardStore& store) { return readyOrSay(store, store.checkWritable()); }
+
+bool beginProgramming(CardStore& store, int slot, ProgrammingAttempt& attempt) {
+    return readyOrSay(store, store.beginProgramming(slot, attempt));
 }
 
 QString storeResultText(const CardStoreResult& result) {

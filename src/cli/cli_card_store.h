@@ -15,7 +15,9 @@ namespace k8w::cli {
 class Options;
 
 // Opens the command's base; on failure prints why and returns null.
-std::unique_ptr<CardStore> openCardStore(const Options& options);
+// `orCopy`: a shared base whose server cannot be reached opens from this
+// data folder's copy of it, when there is one (said on standard error).
+std::unique_ptr<CardStore> openCardStore(const Options& options, bool orCopy = false);
 // Reads every card; on failure prints why and returns null.
 std::unique_ptr<CardTable> loadCards(CardStore& store, std::vector<CardRevision>* revisions = nullptr);
 // Opens the command's base and reads every card; on failure prints why and returns null.
@@ -30,6 +32,8 @@ int changeCard(CardStore& store, int slot, const CardEdit& edit, const QString& 
 // must be able to record it now (a file not held by the window and
 // rewritable; a server reachable and writable by this user). Prints why not.
 bool storeReadyForWriting(CardStore& store);
+// The same before a device is programmed, the attempt then on record.
+bool beginProgramming(CardStore& store, int slot, ProgrammingAttempt& attempt);
 // Why a store result is not Done, in the words of k8w-cli; empty for Done.
 QString storeResultText(const CardStoreResult& result);
 // Prints why a change did not go through (nothing if it did) and returns an

@@ -35,5 +35,6 @@ int runRestore(const Options& options);
 int runBaseInit(const Options& options);
 int runBaseCopy(const Options& options);
 int runHistory(const Options& options);
+int runSync(const Options& options);
 
 } // namespace k8w::cli

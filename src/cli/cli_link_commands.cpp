@@ -165,9 +165,14 @@ int runProgram(const Options& options) {
     RowImage row;
     // Nothing is sent for a card without an image: an empty one would
     // overwrite the device's configuration.
-    if (!startRowImage(options, link::kEmptyCardText, QStringLiteral("nothing is written"), row)) return kExitBadInput;
+    // Without the server a shared base programs from this computer's copy.
+    if (!startRowImage(options, link::kEmptyCardText, QStringLiteral("nothing is written"), row, true))
+        return kExitBadInput;
     const ConfigImage& image = row.image;
-    if (!storeReadyForWriting(*row.store)) return kExitBadInput;
+    // The attempt is on record (on a shared base, in this computer's journal)
+    // before anything is sent.
+    ProgrammingAttempt attempt;
+    if (!beginProgramming(*row.store, row.slot, attempt)) return kExitBadInput;
 
     int result = link::kLinkCableFailure;
     bool stoppedBySignal = false;
@@ -179,6 +184,7 @@ int runProgram(const Options& options) {
         const int opened = link.Open(image.data(), static_cast<int>(image.size()));
         if (opened != link::kOpenOk) {
             printError(kProgFailedText + link::OpenFailureReason(opened));
+            row.store->endProgramming(attempt, false, row.crc, 0);
             return kExitFailed;
         }
         result = link.Start();
@@ -189,12 +195,15 @@ int runProgram(const Options& options) {
         printLine(ChecksumText(row.crc));
         // Only this card's result changes, in the base as it is now: another
         // command or user may have changed the card meanwhile.
-        const CardStoreResult recorded = row.store->recordProgramming(row.slot, row.crc, dayDateNow());
+        const CardStoreResult recorded = row.store->endProgramming(attempt, true, row.crc, dayDateNow());
         int status = kExitOk;
         if (!recorded.ok()) {
             printError(QStringLiteral("the device is programmed, but its result is not recorded: ") +
                        storeResultText(recorded));
             status = kExitNotRecorded;
+        } else if (recorded.keptLocally) {
+            printError(QStringLiteral("the result is kept on this computer and waits for k8w-cli sync: "
+                                      "the shared card base cannot be reached"));
         }
         // The write did succeed, so its result is recorded whatever the read-back finds.
         if (options.has(kVerify)) {
@@ -204,9 +213,11 @@ int runProgram(const Options& options) {
         return status;
     }
     case link::kLinkStopped:
+        row.store->endProgramming(attempt, false, row.crc, 0);
         printError(link::kProgStoppedText);
         return stoppedBySignal ? kExitInterrupted : kExitFailed;
     default:
+        row.store->endProgramming(attempt, false, row.crc, 0);
         printError(kProgFailedText + link::StartFailureReason(link::Exchange::Write, result));
         return kExitFailed;
     }

@@ -29,8 +29,9 @@ int cardSlotOfRow(const Options& options, const CardTable& table, const QString&
 RowImage::RowImage() = default;
 RowImage::~RowImage() = default;
 
-bool startRowImage(const Options& options, const QString& freeRowText, const QString& noImageText, RowImage& row) {
-    row.store = openCardStore(options);
+bool startRowImage(const Options& options, const QString& freeRowText, const QString& noImageText, RowImage& row,
+                   bool orCopy) {
+    row.store = openCardStore(options, orCopy);
     row.table = row.store ? loadCards(*row.store) : nullptr;
     if (!row.table) return false;
     row.slot = cardSlotOfRow(options, *row.table, freeRowText);

@@ -40,6 +40,8 @@ struct RowImage {
 // failure prints why and returns false: `freeRowText` for a free row,
 // "the card's device version is not supported; " + `noImageText` for a card
 // without an image.
-bool startRowImage(const Options& options, const QString& freeRowText, const QString& noImageText, RowImage& row);
+// `orCopy` as for openCardStore.
+bool startRowImage(const Options& options, const QString& freeRowText, const QString& noImageText, RowImage& row,
+                   bool orCopy = false);
 
 } // namespace k8w::cli

@@ -2,6 +2,11 @@
 
 #include "store/file_card_store.h"
 #include "store/pg_card_store.h"
+#include "store/base_copy.h"
+#include "store/offline_card_store.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include "cards/programming_result.h"
 
@@ -21,6 +26,18 @@ CardStoreResult CardStore::recordProgramming(int slot, std::uint16_t imageChecks
         QStringLiteral("program"));
 }
 
+CardStoreResult CardStore::beginProgramming(int slot, ProgrammingAttempt& attempt) {
+    attempt = {slot, {}, {}};
+    return checkWritable();
+}
+
+CardStoreResult CardStore::endProgramming(ProgrammingAttempt& attempt, bool programmed, std::uint16_t imageChecksum,
+                                          double programmedAt) {
+    attempt.running.reset();
+    if (!programmed) return {};
+    return recordProgramming(attempt.slot, imageChecksum, programmedAt);
+}
+
 bool IsCardBaseUri(const QString& location) {
     return location.startsWith(QStringLiteral("postgresql://")) || location.startsWith(QStringLiteral("postgres://"));
 }
@@ -38,8 +55,17 @@ QString CardBaseUriForDisplay(const QString& uri) {
 }
 
 std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error) {
-    if (IsCardBaseUri(location)) return OpenPgCardStore(location, error);
-    return MakeFileCardStore(location, fileAccess);
+    if (!IsCardBaseUri(location)) return MakeFileCardStore(location, fileAccess);
+    std::unique_ptr<CardStore> server = OpenPgCardStore(location, error);
+    if (!server) return nullptr;
+    return MakeOfflineCardStore(std::move(server), location, BaseCopyPath(QDir::currentPath(), location));
+}
+
+std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt) {
+    const QString path = BaseCopyPath(QDir::currentPath(), uri);
+    if (!IsCardBaseUri(uri) || !QFileInfo::exists(path)) return nullptr;
+    if (renewedAt) *renewedAt = QFileInfo(path).lastModified();
+    return MakeOfflineCardStore(nullptr, uri, path);
 }
 
 } // namespace k8w

@@ -38,6 +38,7 @@ enum class CardStoreStatus {
     NotFound,        // history/restore: no such revision of that slot (or no such backup)
     SaveFailed,      // the base could not be rewritten; see `keptLocally`
     NoHistory,       // history, restore of a revision, backups: this base does not keep them
+    Offline,         // working on this computer's copy of a shared base: cards change only with the server
 };
 
 // One version of a card as the base keeps it.
@@ -63,6 +64,33 @@ struct CardStoreResult {
     bool keptLocally = false;
 
     bool ok() const { return status == CardStoreStatus::Done; }
+};
+
+// One programming attempt, from before the device exchange to its end.
+struct ProgrammingAttempt {
+    int slot = -1;
+    QString id;                     // its entry in a shared base's journal; empty otherwise
+    std::shared_ptr<void> running;  // held while the exchange runs
+};
+
+// What the status bar tells of a shared base worked on from this computer.
+struct CardBaseLocalState {
+    bool offline = false;    // working on the copy
+    int waitingResults = 0;  // programming results not yet on the server
+    QDateTime copyRenewedAt;
+};
+
+// What became of a programming result that waited on this computer.
+struct ProgrammingNotice {
+    enum class Kind {
+        Sent,         // now on the server
+        CardDeleted,  // sent, but its card was deleted meanwhile: the result is in its history
+        Unfinished,   // the attempt was cut off mid-exchange: nothing is recorded
+        Waiting,      // still waiting for the server
+    };
+    Kind kind = Kind::Sent;
+    int slot = 0;
+    double at = 0;  // day count: when the device was programmed (or the attempt began)
 };
 
 // Changes announced by other users since the last poll.
@@ -121,6 +149,23 @@ public:
     CardStoreResult recordProgramming(int slot, std::uint16_t imageChecksum, double programmedAt);
     virtual CardStoreResult renewTemplate(const Card& cardTemplate) = 0;
 
+    // Before a device is written: whether its result can be recorded (not
+    // Done: nothing may be sent), and on a shared base the attempt written
+    // to the journal first. By default the write check.
+    virtual CardStoreResult beginProgramming(int slot, ProgrammingAttempt& attempt);
+    // After the exchange: a programmed device's result recorded (Done), or
+    // kept on this computer until the server takes it (Done, keptLocally); a
+    // failed or stopped attempt is closed. By default recordProgramming.
+    virtual CardStoreResult endProgramming(ProgrammingAttempt& attempt, bool programmed, std::uint16_t imageChecksum,
+                                           double programmedAt);
+    virtual CardBaseLocalState localState() const { return {}; }
+    // Sends the programming results waiting on this computer and says what
+    // became of each, and of attempts cut off mid-exchange (each told once).
+    virtual CardStoreResult sendWaitingResults(std::vector<ProgrammingNotice>& notices) {
+        notices.clear();
+        return {};
+    }
+
     // Whether a change could be recorded now (Done, ReadOnly, ConnectionLost,
     // SaveFailed...): asked before a device is written, so no device is
     // programmed whose result cannot be kept. Reconnects when needed.
@@ -177,6 +222,12 @@ enum class CardFileAccess {
 // Opens a base by its location: a file path, or a libpq URI passed to the
 // server whole. A file opens without reading; a server is connected to and
 // its schema checked. Null (and why in `error`) on failure.
+// A shared base is worked on through this data folder's copy of it (see
+// localState): its cards are renewed there as they arrive.
 std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error);
+// A shared base opened from this data folder's copy of it alone, when the
+// server cannot be reached; null when there is no copy. `renewedAt`: when
+// the copy was last renewed.
+std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt);
 
 } // namespace k8w

@@ -82,11 +82,11 @@ protected:
     }
 };
 
-TEST_F(DeviceTest, SuccessfulWriteRecordsTheResultAfterTheSuccessBox) {
+TEST_F(DeviceTest, SuccessfulWriteRecordsTheResultBeforeTheSuccessBox) {
     open();
     const double before = dayDateNow();
     boxes.onShow = [this](const MessageRequest&) {
-        EXPECT_EQ(+cardOnDisk().progId, 0x1111) << "the file is rewritten after the box is closed";
+        EXPECT_NE(+cardOnDisk().progId, 0x1111) << "the result is on disk before the box can be closed";
     };
     click("ProgBtn");
     EXPECT_EQ(find<QPushButton>("ProgBtn")->text(), QStringLiteral("Остановить"));
@@ -148,7 +148,7 @@ TEST_F(DeviceTest, AWriteRefreshesTheProgrammedCardsRowAfterTheSearchMovedOn) {
     EXPECT_EQ(edit("ProgID1")->text(), ChecksumText(0));
 }
 
-TEST_F(DeviceTest, AWriteWhoseResultCannotBeSavedSaysSoAfterTheSuccessBox) {
+TEST_F(DeviceTest, AWriteWhoseResultCannotBeSavedSaysSoBeforeTheSuccessBox) {
     open();
     setCardSaveHook([](CardSaveStep step, qint64) { return step != CardSaveStep::Sync; });  // the disk fails late
     click("ProgBtn");
@@ -156,9 +156,9 @@ TEST_F(DeviceTest, AWriteWhoseResultCannotBeSavedSaysSoAfterTheSuccessBox) {
     setCardSaveHook({});
     ASSERT_TRUE(ended);
     ASSERT_EQ(boxes.shown().size(), 2);
-    EXPECT_EQ(boxes.shown()[0].text, link::kProgDoneText);
-    EXPECT_EQ(boxes.shown()[1].title, QStringLiteral("Ошибка"));
-    EXPECT_EQ(boxes.shown()[1].text, QStringLiteral("Ошибка записи на диск"));
+    EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Ошибка"));
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Ошибка записи на диск"));
+    EXPECT_EQ(boxes.shown()[1].text, link::kProgDoneText);
     EXPECT_EQ(+cardOnDisk().progId, 0x1111);  // the old file is whole
     const std::uint16_t recorded = window().cardTable().cards[0].progId;
     EXPECT_NE(recorded, 0x1111);  // the result stays in memory for the next save

@@ -10,6 +10,8 @@
 #include "support/sim_process.h"
 #include "support/temp_workdir.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -203,12 +205,47 @@ TEST_F(CliSharedBase, ProgramIsRefusedBeforeTheExchangeWhenTheBaseCannotRecord) 
     EXPECT_TRUE(readOnly.err.contains(QStringLiteral("nothing was sent"))) << readOnly.err.toStdString();
     EXPECT_TRUE(nothingSent());
 
+    // Without this computer's copy of the base, nothing can be recorded.
+    for (const QString& copy : QDir().entryList({QStringLiteral("k8w-copy-*")})) QFile::remove(copy);
     server().stop();
     const CliRun unreachable = program(uri);
     server().start();
     EXPECT_EQ(unreachable.exitCode, 2);
     EXPECT_FALSE(unreachable.err.isEmpty());
     EXPECT_TRUE(nothingSent());
+}
+
+// Without the server a device is programmed from this computer's copy; sync
+// sends the result to the newest card when the server is back, once.
+TEST_F(CliSharedBase, ProgramWithoutTheServerWaitsInTheJournalUntilSync) {
+    ASSERT_TRUE(store()->saveCard(0, makeCard(700, "dev"), 0).ok());
+    const QStringList sync{QStringLiteral("sync"), QStringLiteral("--base"), uri};
+    ASSERT_EQ(runCli(sync).exitCode, 0);  // the copy
+    SimProcess sim({QStringLiteral("--image"), QStringLiteral("device.img")});
+    server().stop();
+    const CliRun offline = runCli({QStringLiteral("program"), QStringLiteral("--row"), QStringLiteral("1"),
+                                   QStringLiteral("--base"), uri, QStringLiteral("--port"), sim.path()});
+    const CliRun stillOffline = runCli(sync);
+    server().start();
+    ASSERT_EQ(offline.exitCode, 0) << offline.err.toStdString();
+    EXPECT_TRUE(offline.err.contains(QStringLiteral("waits for k8w-cli sync"))) << offline.err.toStdString();
+    EXPECT_EQ(stillOffline.exitCode, 1);
+    const std::uint16_t crc = static_cast<std::uint16_t>(offline.out.trimmed().toUInt(nullptr, 16));
+    // Another user renames the card meanwhile.
+    const CardStoreResult theirs = store()->updateCard(
+        0, [](Card& c) { std::strncpy(c.cardNumber, "theirs", sizeof c.cardNumber - 1); return QString(); },
+        QStringLiteral("save"));
+    ASSERT_TRUE(theirs.ok());
+
+    const CliRun sent = runCli(sync);
+    EXPECT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+    EXPECT_TRUE(sent.out.startsWith(QStringLiteral("sent\trow 1\t"))) << sent.out.toStdString();
+    const Card now = store()->readCard(0).current.card;
+    EXPECT_EQ(+now.progId, crc);
+    EXPECT_STREQ(now.cardNumber, "theirs");
+    const CliRun again = runCli(sync);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.isEmpty()) << "sent once: " << again.out.toStdString();
 }
 
 TEST_F(CliSharedBase, APasswordInTheUriIsNeverPrinted) {

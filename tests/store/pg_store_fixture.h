@@ -35,7 +35,7 @@ protected:
     // `parameters` are added to the URI ("&options=...").
     std::unique_ptr<CardStore> open(const QString& user = QString(), const QString& parameters = QString()) {
         QString error;
-        auto store = OpenCardStore(server().uri(db_, user) + parameters, CardFileAccess::PerChange, &error);
+        auto store = OpenPgCardStore(server().uri(db_, user) + parameters, &error);
         EXPECT_TRUE(store) << error.toStdString();
         return store;
     }
