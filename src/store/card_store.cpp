@@ -2,6 +2,7 @@
 
 #include "store/file_card_store.h"
 #include "store/pg_card_store.h"
+#include "store/threaded_card_store.h"
 
 #include "cards/programming_result.h"
 
@@ -21,6 +22,9 @@ CardStoreResult CardStore::recordProgramming(int slot, std::uint16_t imageChecks
         QStringLiteral("program"));
 }
 
+void CardStore::setChangeListener(std::function<void()>) {}
+void CardStore::setWaitListener(std::function<void(bool)>) {}
+
 bool IsCardBaseUri(const QString& location) {
     return location.startsWith(QStringLiteral("postgresql://")) || location.startsWith(QStringLiteral("postgres://"));
 }
@@ -38,7 +42,11 @@ QString CardBaseUriForDisplay(const QString& uri) {
 }
 
 std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error) {
-    if (IsCardBaseUri(location)) return OpenPgCardStore(location, error);
+    if (IsCardBaseUri(location)) {
+        std::unique_ptr<CardStore> server = OpenPgCardStore(location, error);
+        if (server && fileAccess == CardFileAccess::Held) return RunCardStoreOnWorker(std::move(server));
+        return server;
+    }
     return MakeFileCardStore(location, fileAccess);
 }
 
