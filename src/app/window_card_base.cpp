@@ -156,6 +156,9 @@ void WindowCardBase::take(int slot, const CardVersion& version) {
         table_.cardTemplate = version.card;
         return;
     }
+    // A read that began before a change of this window's own ended later
+    // (both waited for the server meanwhile) brings an older version.
+    if (version.revision < revisions_[static_cast<std::size_t>(slot)]) return;
     table_.cards[static_cast<std::size_t>(slot)] = version.card;
     revisions_[static_cast<std::size_t>(slot)] = version.revision;
     if (slot == held_) heldHasNewer_ = false;
@@ -173,6 +176,11 @@ void WindowCardBase::takeChanges() {
             heldHasNewer_ = true;
             fresh->cards[h] = table_.cards[h];
             revisions[h] = revisions_[h];
+        }
+        for (std::size_t slot = 0; slot < revisions.size(); ++slot) {
+            if (revisions[slot] >= revisions_[slot]) continue;  // a newer one came meanwhile
+            fresh->cards[slot] = table_.cards[slot];
+            revisions[slot] = revisions_[slot];
         }
         table_ = *fresh;
         revisions_ = std::move(revisions);
