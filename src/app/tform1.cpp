@@ -1,5 +1,6 @@
 #include "app/tform1.h"
 
+#include "app/base_wait_indicator.h"
 #include "app/card_grid_model.h"
 #include "app/tkeysform.h"
 #include "app/window_card_base.h"
@@ -12,6 +13,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLocale>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -57,6 +59,7 @@ TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QW
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(974, 580);
+    addStatusBar();
 
     // The backup-station page is not part of this device's card; its tab
     // stays hidden like its controls.
@@ -139,6 +142,18 @@ void TForm1::connectHandlers() {
     connect(ui->keysWinBtn, &QPushButton::clicked, this, [this] { keysWinBtnClick(); });
     connect(cardBase_.get(), &WindowCardBase::cardsChanged, this,
             [this](const std::vector<int>& changed, bool all) { cardsChangedElsewhere(changed, all); });
+}
+
+// Below the designed form: the window grows by the bar's height.
+void TForm1::addStatusBar() {
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("statusBar"));
+    statusBar_->setSizeGripEnabled(false);
+    const int barHeight = statusBar_->sizeHint().height();
+    statusBar_->setGeometry(0, height(), width(), barHeight);
+    setFixedSize(width(), height() + barHeight);
+    auto* waitIndicator = new BaseWaitIndicator(*statusBar_, this);
+    connect(cardBase_.get(), &WindowCardBase::waitingChanged, waitIndicator, &BaseWaitIndicator::setWaiting);
 }
 
 void TForm1::InitGrid() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QComboBox;
+class QStatusBar;
 class QTimer;
 
 namespace Ui {
@@ -59,6 +60,8 @@ public:
     const QString& cableSerial() const { return selectedCableSerial; }
     CardGridModel& gridModel() { return *gridModel_; }
     WindowCardBase& cardBase() { return *cardBase_; }
+    // The status bar at the window's foot (the base's state, its waits).
+    QStatusBar* statusBar() const { return statusBar_; }
     QTimer& busyTimer() { return *Timer1; }
 
     // Editing mode, deletion and search.
@@ -135,6 +138,7 @@ private:
     void cardsChangedElsewhere(const std::vector<int>& changed, bool all);
     void leaveEditing();
     void connectHandlers();
+    void addStatusBar();
     void selectGridRow(int gridRow);
     bool cardTextsMatch(int gridRow, const QByteArray& text) const;
     void createWindows();
@@ -156,6 +160,7 @@ private:
     std::unique_ptr<WindowCardBase> cardBase_;  // after the table it works on
     CardGridModel* gridModel_ = nullptr;
     QTimer* Timer1 = nullptr;
+    QStatusBar* statusBar_ = nullptr;
     // The type and partition lists of loops 1-5, in loop order.
     std::array<QComboBox*, 5> loopTypes_{};
     std::array<QComboBox*, 5> loopParts_{};

@@ -6,8 +6,6 @@
 #include "common/message_box.h"
 #include "editor/card_validation.h"
 
-#include <QSocketNotifier>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -23,11 +21,14 @@ constexpr std::size_t kReloadAbove = 500;
 
 WindowCardBase::WindowCardBase(std::unique_ptr<CardStore> store, CardTable& table, QObject* parent)
     : QObject(parent), store_(std::move(store)), table_(table), revisions_(kCardCapacity, 0) {
-    store_->setSocketListener([this](int socket) { watchSocket(socket); });
-    watchSocket(store_->notificationSocket());
+    store_->setChangeListener([this] { takeChanges(); });
+    store_->setWaitListener([this](bool waiting) { emit waitingChanged(waiting); });
 }
 
-WindowCardBase::~WindowCardBase() { store_->setSocketListener({}); }
+WindowCardBase::~WindowCardBase() {
+    store_->setChangeListener({});
+    store_->setWaitListener({});
+}
 
 CardStoreResult WindowCardBase::load() {
     CardStoreResult loaded = store_->loadAll(table_, revisions_);
@@ -158,24 +159,12 @@ void WindowCardBase::take(int slot, const CardVersion& version) {
         table_.cardTemplate = version.card;
         return;
     }
+    // A read that began before a change of this window's own ended later
+    // (both waited for the server meanwhile) brings an older version.
+    if (version.revision < revisions_[static_cast<std::size_t>(slot)]) return;
     table_.cards[static_cast<std::size_t>(slot)] = version.card;
     revisions_[static_cast<std::size_t>(slot)] = version.revision;
     if (slot == held_) heldHasNewer_ = false;
-}
-
-// The socket of the store's session changes when it reconnects: a notifier
-// on a socket that was closed would never fire again.
-void WindowCardBase::watchSocket(int socket) {
-    if (notifier_) {
-        notifier_->setEnabled(false);
-        notifier_->deleteLater();
-        notifier_ = nullptr;
-    }
-    if (socket < 0) return;
-    notifier_ = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] { takeChanges(); });
-    // A renewed session may have missed changes: the store says so at the next take.
-    QTimer::singleShot(0, this, [this] { takeChanges(); });
 }
 
 void WindowCardBase::takeChanges() {
@@ -190,6 +179,11 @@ void WindowCardBase::takeChanges() {
             heldHasNewer_ = true;
             fresh->cards[h] = table_.cards[h];
             revisions[h] = revisions_[h];
+        }
+        for (std::size_t slot = 0; slot < revisions.size(); ++slot) {
+            if (revisions[slot] >= revisions_[slot]) continue;  // a newer one came meanwhile
+            fresh->cards[slot] = table_.cards[slot];
+            revisions[slot] = revisions_[slot];
         }
         table_ = *fresh;
         revisions_ = std::move(revisions);

@@ -11,8 +11,6 @@
 #include <memory>
 #include <vector>
 
-class QSocketNotifier;
-
 namespace k8w {
 
 struct CardTable;
@@ -74,10 +72,13 @@ signals:
     // Other users changed these slots (kTemplateSlot: the template); the
     // table already holds the new versions. `all`: everything was reloaded.
     void cardsChanged(const std::vector<int>& changed, bool all);
+    // A call of the store began (true) or ended (false) waiting for a server:
+    // the window shows that it waits and takes no second action meanwhile.
+    // Never for a file.
+    void waitingChanged(bool waiting);
 
 private:
     void take(int slot, const CardVersion& version);
-    void watchSocket(int socket);
     void takeChanges();
 
     std::unique_ptr<CardStore> store_;
@@ -87,7 +88,6 @@ private:
     bool heldHasNewer_ = false;
     CardVersion heldNewer_;
     ProgrammingAttempt attempt_;
-    QSocketNotifier* notifier_ = nullptr;
 };
 
 } // namespace k8w

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include "store/threaded_card_store.h"
 
 #include "cards/programming_result.h"
 
@@ -38,6 +39,9 @@ CardStoreResult CardStore::endProgramming(ProgrammingAttempt& attempt, bool prog
     return recordProgramming(attempt.slot, imageChecksum, programmedAt);
 }
 
+void CardStore::setChangeListener(std::function<void()>) {}
+void CardStore::setWaitListener(std::function<void(bool)>) {}
+
 bool IsCardBaseUri(const QString& location) {
     return location.startsWith(QStringLiteral("postgresql://")) || location.startsWith(QStringLiteral("postgres://"));
 }
@@ -58,6 +62,7 @@ std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess
     if (!IsCardBaseUri(location)) return MakeFileCardStore(location, fileAccess);
     std::unique_ptr<CardStore> server = OpenPgCardStore(location, error);
     if (!server) return nullptr;
+    if (fileAccess == CardFileAccess::Held) server = RunCardStoreOnWorker(std::move(server));
     return MakeOfflineCardStore(std::move(server), location, BaseCopyPath(QDir::currentPath(), location));
 }
 

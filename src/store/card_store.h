@@ -1,8 +1,9 @@
 #pragma once
 // The card base as the window and k8w-cli see it: the database file of one
 // installer or a base shared by the team on a PostgreSQL server. Callers do
-// not know which kind they use. Every call runs on the caller's thread and
-// shows no message box: the result says what happened and why.
+// not know which kind they use. Every call returns when it is done (a shared
+// base held by the window waits in a local event loop) and shows no message
+// box: the result says what happened and why.
 #include "cards/card.h"
 
 #include <QDateTime>
@@ -174,13 +175,17 @@ public:
     // loadAll or checkWritable).
     virtual bool canWrite() const = 0;
 
-    // Change notices of other users. The socket to watch for readability
-    // (-1: none, as for a file); it changes when the store reconnects, and
-    // the listener is told each time (with -1 when the connection is lost).
-    virtual int notificationSocket() const = 0;
-    virtual void setSocketListener(std::function<void(int socket)> listener) = 0;
+    // Change notices of other users: `listener` is called on the thread that
+    // set it when takeChanges() has something, never in the middle of a call
+    // of that thread. A store that learns of changes only when asked (a file,
+    // a base opened for one command) never calls it.
+    virtual void setChangeListener(std::function<void()> listener);
     // Reads what arrived (never blocks).
     virtual CardChanges takeChanges() = 0;
+    // A store whose calls may wait on a network tells `listener(true)` when
+    // its caller begins to wait and `listener(false)` when the wait ends; a
+    // file never does.
+    virtual void setWaitListener(std::function<void(bool waiting)> listener);
 
     // Versions of one slot, the newest first (empty on a file).
     virtual CardStoreResult history(int slot, std::vector<CardVersion>& versions) = 0;
@@ -204,6 +209,15 @@ public:
     // now: the whole base with its template when `slotList` is null, else only
     // the listed slots (a slot free in the copy becomes free again).
     virtual CardStoreResult restoreBackup(const QString& backupPath, const std::vector<int>* slotList) = 0;
+
+protected:
+    // Store-internal (store/card_store_notices.h): the socket the change
+    // notices arrive on (-1: none); it changes when the store reconnects, and
+    // the socket listener is told each time (-1 when the connection is lost),
+    // on the thread that runs the store's calls.
+    friend struct CardStoreNotices;
+    virtual int notificationSocket() const { return -1; }
+    virtual void setSocketListener(std::function<void(int socket)>) {}
 };
 
 // Whether a base location names a server: "postgresql://" or "postgres://".
@@ -221,7 +235,11 @@ enum class CardFileAccess {
 
 // Opens a base by its location: a file path, or a libpq URI passed to the
 // server whole. A file opens without reading; a server is connected to and
-// its schema checked. Null (and why in `error`) on failure.
+// its schema checked. Null (and why in `error`) on failure. A server opened
+// with Held access (the window's base for its whole run) runs every call on a
+// worker thread: the caller's event loop keeps running while it waits, change
+// notices come to the change listener, and a lost connection is renewed by
+// itself.
 // A shared base is worked on through this data folder's copy of it (see
 // localState): its cards are renewed there as they arrive.
 std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error);

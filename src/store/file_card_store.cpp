@@ -131,8 +131,6 @@ public:
     }
 
     bool canWrite() const override { return true; }
-    int notificationSocket() const override { return -1; }
-    void setSocketListener(std::function<void(int)>) override {}
     CardChanges takeChanges() override { return {}; }
 
     CardStoreResult history(int, std::vector<CardVersion>& versions) override {

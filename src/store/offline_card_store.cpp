@@ -140,9 +140,11 @@ public:
     }
     bool canWrite() const override { return offline_ || server_->canWrite(); }
 
-    int notificationSocket() const override { return server_ ? server_->notificationSocket() : -1; }
-    void setSocketListener(std::function<void(int)> listener) override {
-        if (server_) server_->setSocketListener(std::move(listener));
+    void setChangeListener(std::function<void()> listener) override {
+        if (server_) server_->setChangeListener(std::move(listener));
+    }
+    void setWaitListener(std::function<void(bool)> listener) override {
+        if (server_) server_->setWaitListener(std::move(listener));
     }
     CardChanges takeChanges() override {
         if (!server_) return {};

@@ -2,6 +2,8 @@
 // of its controls, checked one by one.
 #include "window_test_support.h"
 
+#include <QStatusBar>
+
 #include "common/day_date.h"
 #include "editor/editor_rules.h"
 
@@ -239,8 +241,11 @@ TEST_F(DesignTest, FixedWindowWithMinimiseButtonOnly) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(w.minimumSize(), QSize(974, 580));
-    EXPECT_EQ(w.maximumSize(), QSize(974, 580));
+    // The designed form and the status bar below it.
+    const QSize fixed(974, 580 + w.statusBar()->height());
+    EXPECT_EQ(w.minimumSize(), fixed);
+    EXPECT_EQ(w.maximumSize(), fixed);
+    EXPECT_EQ(w.statusBar()->geometry(), QRect(0, 580, 974, w.statusBar()->height()));
 }
 
 TEST_F(DesignTest, KeyTableButtonFollowsPartitionSupportOfTheCardAndEditingMode) {

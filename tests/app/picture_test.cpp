@@ -3,6 +3,8 @@
 #include "layout_checks.h"
 #include "window_test_support.h"
 
+#include <QStatusBar>
+
 #include "common/cp1251.h"
 
 #include <QAbstractButton>
@@ -39,7 +41,7 @@ TEST_F(PictureTest, MainWindowShowingACardIsReadable) {
     TForm1& w = open();
     QApplication::processEvents();
     const QImage picture = w.grab().toImage();
-    EXPECT_EQ(picture.size(), QSize(974, 580) * picture.devicePixelRatio());
+    EXPECT_EQ(picture.size(), QSize(974, 580 + w.statusBar()->height()) * picture.devicePixelRatio());
     picture.save(QStringLiteral(K8W_PICTURE_DIR "/main_window.png"));
 
     expectReadable(w, "main window");

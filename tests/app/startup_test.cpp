@@ -1,5 +1,7 @@
 #include "window_test_support.h"
 
+#include <QStatusBar>
+
 #include "common/cp1251.h"
 #include "common/day_date.h"
 
@@ -15,7 +17,7 @@ using StartupTest = WindowTest;
 TEST_F(StartupTest, WithoutDatabaseShowsNumberedEmptyRowsAndCardZeroAsNewCard) {
     TForm1& w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Утилита программирования УОО K8W (Кольвар) - Версия 1.05"));
-    EXPECT_EQ(w.size(), QSize(974, 580));
+    EXPECT_EQ(w.size(), QSize(974, 580 + w.statusBar()->height()));  // the form and its status bar
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
 
     auto* grid = find<QTableView>("SetsGrid");

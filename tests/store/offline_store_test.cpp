@@ -45,7 +45,7 @@ protected:
     QString uri() const { return server().uri(db_); }
     std::unique_ptr<CardStore> openLoaded() {
         QString error;
-        auto store = OpenCardStore(uri(), CardFileAccess::Held, &error);
+        auto store = OpenCardStore(uri(), CardFileAccess::PerChange, &error);
         EXPECT_TRUE(store) << error.toStdString();
         EXPECT_TRUE(store->loadAll(*table_, revisions_).ok());
         return store;

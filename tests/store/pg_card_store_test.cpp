@@ -3,6 +3,7 @@
 #include "pg_store_fixture.h"
 
 #include "cards/card_table.h"
+#include "store/card_store_notices.h"
 
 #include <gtest/gtest.h>
 
@@ -123,13 +124,13 @@ TEST_F(PgCardStoreTest, AChangeIsAnnouncedToAnotherStore) {
     auto writer = open();
     ASSERT_TRUE(watcher && writer);
     int told = -2;
-    watcher->setSocketListener([&](int socket) { told = socket; });
-    ASSERT_GE(watcher->notificationSocket(), 0);
+    CardStoreNotices::setSocketListener(*watcher, [&](int socket) { told = socket; });
+    ASSERT_GE(CardStoreNotices::socket(*watcher), 0);
     ASSERT_TRUE(writer->saveCard(30, makeCard(3030, "x"), 0).ok());
     ASSERT_TRUE(writer->renewTemplate(makeCard(0, "tmpl", 0)).ok());
     std::vector<int> seen;
     for (int round = 0; round < 100 && seen.size() < 2; ++round) {
-        pollfd fd{watcher->notificationSocket(), POLLIN, 0};
+        pollfd fd{CardStoreNotices::socket(*watcher), POLLIN, 0};
         ASSERT_GE(::poll(&fd, 1, 600), 0);  // watchdog: 60 s in all
         const CardChanges changes = watcher->takeChanges();
         seen.insert(seen.end(), changes.changedSlots.begin(), changes.changedSlots.end());

@@ -1,6 +1,7 @@
 // The shared card base's session: schema version, who changes a card, what
 // the server sends, and a server that stops answering.
 #include "pg_store_fixture.h"
+#include "store/card_store_notices.h"
 
 #include "cards/card_table.h"
 
@@ -101,7 +102,7 @@ TEST_F(PgCardStoreTest, SlotNumbersFromTheServerOutOfRangeAreNotUsed) {
     server().sql(db_, QStringLiteral("SELECT pg_notify('k8w_cards', n) FROM unnest(ARRAY['9000', '-2', 'x', '7']) n"));
     std::vector<int> seen;
     for (int round = 0; round < 100 && seen.empty(); ++round) {
-        pollfd fd{store->notificationSocket(), POLLIN, 0};
+        pollfd fd{CardStoreNotices::socket(*store), POLLIN, 0};
         ASSERT_GE(::poll(&fd, 1, 600), 0);
         seen = store->takeChanges().changedSlots;
     }
@@ -209,10 +210,10 @@ TEST_F(PgCardStoreTest, AServerThatStopsAnsweringIsALostConnectionWithin20Second
         std::printf("%s: ConnectionLost after %lld ms\n", cases[i].what, static_cast<long long>(tookMs[i]));
         EXPECT_EQ(results[i].status, CardStoreStatus::ConnectionLost);
         EXPECT_LT(tookMs[i], 20000);
-        EXPECT_EQ(stores[i]->notificationSocket(), -1);
+        EXPECT_EQ(CardStoreNotices::socket(*stores[i]), -1);
         const CardStoreResult next = cases[i].call(*stores[i]);
         EXPECT_TRUE(next.ok() || next.status == CardStoreStatus::Conflict) << next.reason.toStdString();
-        EXPECT_GE(stores[i]->notificationSocket(), 0);
+        EXPECT_GE(CardStoreNotices::socket(*stores[i]), 0);
     }
 }
 
