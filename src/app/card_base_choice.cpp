@@ -1,5 +1,6 @@
 #include "app/card_base_choice.h"
 
+#include "app/card_base_texts.h"
 #include "store/card_store.h"
 
 #include <QFile>
@@ -139,6 +140,11 @@ QString CardBaseShownName(const QString& location) {
         database = query.queryItemValue(QStringLiteral("dbname"), QUrl::FullyDecoded);
     if (hosts.isEmpty()) hosts = QStringLiteral("localhost");
     return database.isEmpty() ? hosts : hosts + QLatin1Char('/') + database;
+}
+
+QString CardBaseStatusText(const QString& location, const QString& state) {
+    if (!IsCardBaseUri(location)) return kFileBaseStatus.arg(CardBaseShownName(location));
+    return kSharedBaseStatus.arg(CardBaseShownName(location), state);
 }
 
 } // namespace k8w

@@ -21,5 +21,8 @@ QString ChooseCardBase(const QStringList& arguments, const QString& fileName, QS
 // How the window names a base: the file's full path, or the hosts and the
 // database of a URI ("db1.example,db2.example/k8w"), never a user or password.
 QString CardBaseShownName(const QString& location);
+// The status bar's text of a base: a file's path alone, or a shared base's
+// name and `state` (connected, reconnecting...).
+QString CardBaseStatusText(const QString& location, const QString& state);
 
 } // namespace k8w

@@ -56,7 +56,7 @@ TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QW
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(974, 580);
+    setFixedSize(974, 602);
 
     // The backup-station page is not part of this device's card; its tab
     // stays hidden like its controls.
@@ -90,6 +90,7 @@ TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QW
     InitGrid();
     currentCard = -1;
     connectHandlers();
+    setUpBaseState();
     FillGrid();
     // The other windows, in start-up order, once the database is loaded.
     createWindows();

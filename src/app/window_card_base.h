@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -70,15 +71,34 @@ public:
     // The box for a store's refusal or failure.
     void showFailure(const CardStoreResult& result) const;
 
+    // Reads the newest version of a slot not being edited into the table
+    // (a question is then decided on it); false, after the box, when the base
+    // cannot be read.
+    bool renew(int slot);
+
+    // Who changed a slot last and when, as far as known for the version in
+    // the table (read once from a base that keeps its history); null when
+    // the base does not say.
+    const CardVersion* lastChange(int slot);
+
+    // The state of the link to the base, from the results of its calls: a
+    // lost connection is being renewed until a call succeeds again.
+    enum class Link { Connected, Reconnecting, Offline };
+    Link link() const { return link_; }
+
 signals:
     // Other users changed these slots (kTemplateSlot: the template); the
     // table already holds the new versions. `all`: everything was reloaded.
     void cardsChanged(const std::vector<int>& changed, bool all);
+    // link() changed.
+    void linkChanged();
 
 private:
     void take(int slot, const CardVersion& version);
     void watchSocket(int socket);
     void takeChanges();
+    // Follows the link state from a call's result; returns the result.
+    const CardStoreResult& note(const CardStoreResult& result);
 
     std::unique_ptr<CardStore> store_;
     CardTable& table_;
@@ -88,6 +108,9 @@ private:
     CardVersion heldNewer_;
     ProgrammingAttempt attempt_;
     QSocketNotifier* notifier_ = nullptr;
+    Link link_ = Link::Connected;
+    // Who changed the version in the table, by slot (only versions known).
+    std::map<int, CardVersion> changes_;
 };
 
 } // namespace k8w

@@ -239,8 +239,8 @@ TEST_F(DesignTest, FixedWindowWithMinimiseButtonOnly) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(w.minimumSize(), QSize(974, 580));
-    EXPECT_EQ(w.maximumSize(), QSize(974, 580));
+    EXPECT_EQ(w.minimumSize(), QSize(974, 602));
+    EXPECT_EQ(w.maximumSize(), QSize(974, 602));
 }
 
 TEST_F(DesignTest, KeyTableButtonFollowsPartitionSupportOfTheCardAndEditingMode) {
