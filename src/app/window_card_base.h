@@ -81,8 +81,9 @@ public:
     // the base does not say.
     const CardVersion* lastChange(int slot);
 
-    // The state of the link to the base, from the results of its calls: a
-    // lost connection is being renewed until a call succeeds again.
+    // The state of the link to the base, from the results of its calls:
+    // Offline while the store works on this computer's copy, Reconnecting
+    // after a lost connection without a copy, until a call succeeds again.
     enum class Link { Connected, Reconnecting, Offline };
     Link link() const { return link_; }
 
