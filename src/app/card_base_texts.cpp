@@ -3,11 +3,32 @@
 #include "common/day_date.h"
 #include "store/card_store.h"
 
+#include <QHash>
+
 namespace k8w {
 
+QString CardChangeTimeText(const QDateTime& at) { return at.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")); }
+
 QString CardConflictQuestion(const CardVersion& newer) {
-    return kCardConflictQuestion.arg(newer.changedBy,
-                                     newer.changedAt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    return kCardConflictQuestion.arg(newer.changedBy, CardChangeTimeText(newer.changedAt));
+}
+
+QString CardChangedText(const CardVersion& version) {
+    if (version.changedBy.isEmpty() || !version.changedAt.isValid()) return {};
+    return kCardChangedText.arg(version.changedBy, CardChangeTimeText(version.changedAt));
+}
+
+QString CardChangeKindText(const QString& kind) {
+    static const QHash<QString, QString> words{
+        {QStringLiteral("save"), QStringLiteral("сохранение")},
+        {QStringLiteral("delete"), QStringLiteral("удаление")},
+        {QStringLiteral("key"), QStringLiteral("ключ")},
+        {QStringLiteral("program"), QStringLiteral("программирование")},
+        {QStringLiteral("restore"), QStringLiteral("восстановление")},
+        {QStringLiteral("copy"), QStringLiteral("копирование базы")},
+        {QStringLiteral("import"), QStringLiteral("импорт")},
+    };
+    return words.value(kind, kind);
 }
 
 QString ProgrammingNoticeText(const ProgrammingNotice& notice) {

@@ -1,5 +1,6 @@
 #pragma once
 // How the windows word what the card store reports.
+#include <QDateTime>
 #include <QString>
 
 namespace k8w {
@@ -28,5 +29,20 @@ inline const QString kOpenBaseCopyQuestion = QStringLiteral(
 QString CardConflictQuestion(const CardVersion& newer);
 // What became of a programming result that waited on this computer.
 QString ProgrammingNoticeText(const ProgrammingNotice& notice);
+// The status bar: which base is open and, for a shared one, its state.
+inline const QString kFileBaseStatus = QStringLiteral("База данных: %1");
+inline const QString kSharedBaseStatus = QStringLiteral("Общая база: %1 — %2");
+inline const QString kBaseConnected = QStringLiteral("связь есть");
+inline const QString kBaseReconnecting = QStringLiteral("восстановление связи");
+inline const QString kBaseOffline = QStringLiteral("нет связи");
+// Who last changed the card shown, on a base that keeps its history.
+inline const QString kCardChangedText = QStringLiteral("Изменено: %1, %2");
+
+// "Изменено: who, when" of a version; empty when the base did not say.
+QString CardChangedText(const CardVersion& version);
+// A kind of change in the history ("save", "program"...) as the window names it.
+QString CardChangeKindText(const QString& kind);
+// The time of a change as the window shows it.
+QString CardChangeTimeText(const QDateTime& at);
 
 } // namespace k8w

@@ -3,6 +3,7 @@
 #include "app/card_base_claim.h"
 #include "app/qt_message_boxes.h"
 #include "app/tform1.h"
+#include "app/window_command_line.h"
 #include "store/card_base.h"
 #include "store/card_file.h"
 #include "store/card_store.h"
@@ -75,6 +76,8 @@ bool CheckTextCodec(const char* codecName) {
 }
 
 int RunMainWindow(int argc, char* argv[], const AppHardware& hardware, CardBaseSource source) {
+    if (const std::optional<int> end = HandleWindowCommandLine(argc, argv, source == CardBaseSource::Chosen))
+        return *end;
     K8wApplication app(argc, argv);
     // The application name stays the executable's: the database lock records
     // it, and a holder whose name is not its executable's is taken for stale.

@@ -58,7 +58,7 @@ TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QW
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(974, 580);
+    setFixedSize(974, 602);
     addStatusBar();
 
     // The backup-station page is not part of this device's card; its tab
@@ -93,6 +93,7 @@ TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QW
     InitGrid();
     currentCard = -1;
     connectHandlers();
+    setUpBaseState();
     FillGrid();
     // The other windows, in start-up order, once the database is loaded.
     createWindows();
@@ -144,15 +145,9 @@ void TForm1::connectHandlers() {
             [this](const std::vector<int>& changed, bool all) { cardsChangedElsewhere(changed, all); });
 }
 
-// Below the designed form: the window grows by the bar's height.
+// The status bar tells while a call waits for the server.
 void TForm1::addStatusBar() {
-    statusBar_ = new QStatusBar(this);
-    statusBar_->setObjectName(QStringLiteral("statusBar"));
-    statusBar_->setSizeGripEnabled(false);
-    const int barHeight = statusBar_->sizeHint().height();
-    statusBar_->setGeometry(0, height(), width(), barHeight);
-    setFixedSize(width(), height() + barHeight);
-    auto* waitIndicator = new BaseWaitIndicator(*statusBar_, this);
+    auto* waitIndicator = new BaseWaitIndicator(*ui->statusBar, this);
     connect(cardBase_.get(), &WindowCardBase::waitingChanged, waitIndicator, &BaseWaitIndicator::setWaiting);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QStatusBar;
 class QTimer;
 
@@ -26,6 +27,7 @@ class CardGridModel;
 class CardStore;
 class TForm2;
 class TForm4;
+class THistoryDialog;
 class TenterKeyDialog;
 class TftdiDialog;
 class TkeysForm;
@@ -60,8 +62,6 @@ public:
     const QString& cableSerial() const { return selectedCableSerial; }
     CardGridModel& gridModel() { return *gridModel_; }
     WindowCardBase& cardBase() { return *cardBase_; }
-    // The status bar at the window's foot (the base's state, its waits).
-    QStatusBar* statusBar() const { return statusBar_; }
     QTimer& busyTimer() { return *Timer1; }
 
     // Editing mode, deletion and search.
@@ -104,6 +104,12 @@ public:
     void keysWinBtnClick();
     TForm4& controlWindow() { return *form4_; }
     TkeysForm& keyTable() { return *keysForm_; }
+    THistoryDialog& historyDialog() { return *historyDialog_; }
+    void HistoryBtnClick();
+
+    // The status bar: which base is open and its state (a permanent part),
+    // and messages of the moment (showMessage).
+    QStatusBar* statusBar() const;
 
     // Card binding.
     void ShowCard(int slot);
@@ -145,6 +151,13 @@ private:
     void startWorker(link::LinkWorker* worker, QPointer<link::LinkWorker>& slot);
     void workerEnded(link::LinkWorker* worker);
     void applyDeviceButtons();
+    // The base's part of the buttons: a user who may only read the base
+    // sees the changing ones disabled with the reason; the history is
+    // offered on a base that keeps one. Run after every change of the buttons.
+    void applyBaseRights();
+    void setUpBaseState();
+    void showBaseState();
+    void showLastChange();  // "Изменено: who, when" of the card shown
     void reseedRandom();                // from the clock
     int randomInt(int low, int high);  // uniform in low..high
 
@@ -156,11 +169,12 @@ private:
     TenterKeyDialog* enterKeyDialog_ = nullptr;
     TkeysForm* keysForm_ = nullptr;
     TmanualKeyDlg* manualKeyDlg_ = nullptr;
+    THistoryDialog* historyDialog_ = nullptr;
+    QLabel* baseStatus_ = nullptr;
     std::unique_ptr<CardTable> table_;
     std::unique_ptr<WindowCardBase> cardBase_;  // after the table it works on
     CardGridModel* gridModel_ = nullptr;
     QTimer* Timer1 = nullptr;
-    QStatusBar* statusBar_ = nullptr;
     // The type and partition lists of loops 1-5, in loop order.
     std::array<QComboBox*, 5> loopTypes_{};
     std::array<QComboBox*, 5> loopParts_{};

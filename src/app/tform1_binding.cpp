@@ -266,6 +266,8 @@ void TForm1::ShowCardSummary() {
     else
         gridModel_->clearRow(row);
     ui->keysWinBtn->setEnabled(isCardInUse(c) && (c.modeFlags & kModePartSupport) != 0);
+    showLastChange();
+    applyBaseRights();
 }
 
 } // namespace k8w

@@ -78,6 +78,7 @@ void TForm1::SetProgramming(bool on) {
     ui->SetsGrid->setEnabled(!on);
     if (on) Timer1->start(); else Timer1->stop();
     ui->Progress->setVisible(on);
+    applyBaseRights();
     if (!on) {
         if (progWorker) progWorker->Stop();
         applyDeviceButtons();
@@ -134,6 +135,7 @@ void TForm1::SpeedButton1Click() {
         if (readWorker) readWorker->Stop();
     }
     if (readingActive) Timer1->start(); else Timer1->stop();
+    applyBaseRights();
     if (!readingActive) {
         applyDeviceButtons();
         showMessage(QStringLiteral("Внимание!"), link::kReadStoppedText, MsgButtons::Ok, MsgIcon::Warning, true);
@@ -191,6 +193,7 @@ void TForm1::applyDeviceButtons() {
     ui->SpeedButton1->setEnabled(!finishing && !editMode);
     ui->BitBtn1->setEnabled(!finishing);
     ui->SetsGrid->setEnabled(!editMode);
+    applyBaseRights();
 }
 
 void TForm1::FormDestroy() {

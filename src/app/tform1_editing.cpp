@@ -29,6 +29,7 @@ void TForm1::SetEditMode(bool on) {
     ui->keysWinBtn->setEnabled(!on && partitions);
     ui->BitBtn1->setText(on ? QStringLiteral("Отменить редактирование")
                             : QStringLiteral("Включить редактирование"));
+    applyBaseRights();
 }
 
 void TForm1::reseedRandom() {

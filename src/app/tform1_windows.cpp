@@ -5,6 +5,7 @@
 #include "app/tenterkeydialog.h"
 #include "app/tform2.h"
 #include "app/tform4.h"
+#include "app/thistorydialog.h"
 #include "app/tftdi_dialog.h"
 #include "app/tkeysform.h"
 #include "app/tmanualkeydlg.h"
@@ -21,6 +22,7 @@ void TForm1::createWindows() {
     // exists before it.
     manualKeyDlg_ = new TmanualKeyDlg(this);
     keysForm_ = new TkeysForm(*table_, *cardBase_, *enterKeyDialog_, *manualKeyDlg_, this);
+    historyDialog_ = new THistoryDialog(*cardBase_, this);
 }
 
 void TForm1::ctrlWinBtnClick() { form4_->exec(); }

@@ -1,5 +1,6 @@
 #include "app/tkeysform.h"
 
+#include "app/card_base_texts.h"
 #include "app/tenterkeydialog.h"
 #include "app/tmanualkeydlg.h"
 #include "app/window_card_base.h"
@@ -58,6 +59,12 @@ void TkeysForm::FormActivate() {
     }
     TabControl1Change();
     ui->Label2->hide();
+    // A user who may only read the base sees why the key buttons do nothing.
+    const bool mayWrite = base_.store().canWrite();
+    for (QPushButton* button : {ui->keyEnterBtn, ui->keyManualBtn, ui->keyDelBtn}) {
+        button->setEnabled(mayWrite);
+        button->setToolTip(mayWrite ? QString() : kCardBaseReadOnlyText);
+    }
 }
 
 void TkeysForm::TabControl1Change() {
@@ -108,6 +115,8 @@ bool TkeysForm::storeKey(const KeyEntry& key) {
 
 template <typename Dialog> void TkeysForm::enterKey(Dialog& dialog) {
     if (!base_.mayChange()) return;  // a read-only user views only
+    // Decided on the newest version: another user may have set this key meanwhile.
+    if (!base_.renew(cardIndex_)) return;
     KeyEntry& slot = selectedSlot();
     if (keys::IsKeyInstalled(slot) &&
         !askYesNo(kAttention, QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?")))

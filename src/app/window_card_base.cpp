@@ -31,7 +31,8 @@ WindowCardBase::~WindowCardBase() {
 }
 
 CardStoreResult WindowCardBase::load() {
-    CardStoreResult loaded = store_->loadAll(table_, revisions_);
+    CardStoreResult loaded = note(store_->loadAll(table_, revisions_));
+    changes_.clear();
     revisions_.resize(kCardCapacity, 0);
     return loaded;
 }
@@ -59,7 +60,7 @@ bool WindowCardBase::mayChange() {
 }
 
 bool WindowCardBase::beginProgramming(int slot) {
-    const CardStoreResult begun = store_->beginProgramming(slot, attempt_);
+    const CardStoreResult begun = note(store_->beginProgramming(slot, attempt_));
     if (begun.ok()) return true;
     switch (begun.status) {
     case CardStoreStatus::ConnectionLost:
@@ -76,7 +77,7 @@ WindowCardBase::Outcome WindowCardBase::change(int slot,
                                                 const std::function<CardStoreResult(CardRevision seen)>& write) {
     CardRevision seen = revision(slot);
     for (;;) {
-        const CardStoreResult result = write(seen);
+        const CardStoreResult result = note(write(seen));
         if (result.status == CardStoreStatus::Conflict) {
             if (askYesNo(kAttention, CardConflictQuestion(result.current))) {
                 seen = result.current.revision;
@@ -94,7 +95,7 @@ WindowCardBase::Outcome WindowCardBase::change(int slot,
 
 bool WindowCardBase::endProgramming(bool programmed, std::uint16_t imageChecksum, double programmedAt) {
     const int slot = attempt_.slot;
-    const CardStoreResult result = store_->endProgramming(attempt_, programmed, imageChecksum, programmedAt);
+    const CardStoreResult result = note(store_->endProgramming(attempt_, programmed, imageChecksum, programmedAt));
     if (!programmed) return true;
     if (result.ok() || result.keptLocally) take(slot, result.current);
     if (!result.ok()) showFailure(result);
@@ -154,6 +155,51 @@ void WindowCardBase::showFailure(const CardStoreResult& result) const {
     showMessage(kErrorTitle, result.reason, MsgButtons::Ok, MsgIcon::Error);
 }
 
+bool WindowCardBase::renew(int slot) {
+    const CardStoreResult newest = note(store_->readCard(slot));
+    if (!newest.ok()) {
+        showFailure(newest);
+        return false;
+    }
+    if (newest.current.revision != revision(slot) || !changes_.count(slot)) {
+        const bool moved = newest.current.revision != revision(slot);
+        take(slot, newest.current);
+        if (moved) emit cardsChanged({slot}, false);
+    }
+    return true;
+}
+
+const CardVersion* WindowCardBase::lastChange(int slot) {
+    if (!store_->keepsHistory() || slot < 0 || slot >= kCardCapacity) return nullptr;
+    auto known = changes_.find(slot);
+    // Read once per version: the start-up load does not say who changed what.
+    if (known == changes_.end() && revision(slot) > 0) {
+        const CardStoreResult newest = note(store_->readCard(slot));
+        if (newest.ok() && newest.current.revision == revision(slot) && !newest.current.changedBy.isEmpty()) {
+            CardVersion mark = newest.current;
+            mark.card = {};
+            known = changes_.emplace(slot, mark).first;
+        }
+    }
+    if (known == changes_.end() || known->second.revision != revision(slot)) return nullptr;
+    return &known->second;
+}
+
+const CardStoreResult& WindowCardBase::note(const CardStoreResult& result) {
+    Link now = link_;
+    if (store_->localState().offline || result.status == CardStoreStatus::Offline)
+        now = Link::Offline;  // on this computer's copy
+    else if (result.status == CardStoreStatus::ConnectionLost)
+        now = Link::Reconnecting;
+    else if (result.status != CardStoreStatus::Unreadable && result.status != CardStoreStatus::SaveFailed)
+        now = Link::Connected;  // the base answered
+    if (now != link_) {
+        link_ = now;
+        emit linkChanged();
+    }
+    return result;
+}
+
 void WindowCardBase::take(int slot, const CardVersion& version) {
     if (slot == kTemplateSlot) {
         table_.cardTemplate = version.card;
@@ -164,6 +210,12 @@ void WindowCardBase::take(int slot, const CardVersion& version) {
     if (version.revision < revisions_[static_cast<std::size_t>(slot)]) return;
     table_.cards[static_cast<std::size_t>(slot)] = version.card;
     revisions_[static_cast<std::size_t>(slot)] = version.revision;
+    if (!version.changedBy.isEmpty()) {
+        changes_[slot] = version;
+        changes_[slot].card = {};
+    } else {
+        changes_.erase(slot);
+    }
     if (slot == held_) heldHasNewer_ = false;
 }
 
@@ -172,7 +224,8 @@ void WindowCardBase::takeChanges() {
     if (changes.all || changes.changedSlots.size() > kReloadAbove) {
         auto fresh = CardTable::create();
         std::vector<CardRevision> revisions;
-        if (!store_->loadAll(*fresh, revisions).ok()) return;  // the next action reconnects
+        if (!note(store_->loadAll(*fresh, revisions)).ok()) return;  // the next action reconnects
+        changes_.clear();
         if (held_ >= 0) {
             const auto h = static_cast<std::size_t>(held_);
             heldNewer_ = {fresh->cards[h], revisions[h], {}, {}, {}};
@@ -192,7 +245,7 @@ void WindowCardBase::takeChanges() {
     }
     std::vector<int> changed;
     for (const int slot : changes.changedSlots) {
-        const CardStoreResult newest = store_->readCard(slot);
+        const CardStoreResult newest = note(store_->readCard(slot));
         if (!newest.ok()) continue;
         if (slot == held_) {
             heldNewer_ = newest.current;

@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,22 @@ public:
     // The box for a store's refusal or failure.
     void showFailure(const CardStoreResult& result) const;
 
+    // Reads the newest version of a slot not being edited into the table
+    // (a question is then decided on it); false, after the box, when the base
+    // cannot be read.
+    bool renew(int slot);
+
+    // Who changed a slot last and when, as far as known for the version in
+    // the table (read once from a base that keeps its history); null when
+    // the base does not say.
+    const CardVersion* lastChange(int slot);
+
+    // The state of the link to the base, from the results of its calls:
+    // Offline while the store works on this computer's copy, Reconnecting
+    // after a lost connection without a copy, until a call succeeds again.
+    enum class Link { Connected, Reconnecting, Offline };
+    Link link() const { return link_; }
+
 signals:
     // Other users changed these slots (kTemplateSlot: the template); the
     // table already holds the new versions. `all`: everything was reloaded.
@@ -76,10 +93,14 @@ signals:
     // the window shows that it waits and takes no second action meanwhile.
     // Never for a file.
     void waitingChanged(bool waiting);
+    // link() changed.
+    void linkChanged();
 
 private:
     void take(int slot, const CardVersion& version);
     void takeChanges();
+    // Follows the link state from a call's result; returns the result.
+    const CardStoreResult& note(const CardStoreResult& result);
 
     std::unique_ptr<CardStore> store_;
     CardTable& table_;
@@ -88,6 +109,9 @@ private:
     bool heldHasNewer_ = false;
     CardVersion heldNewer_;
     ProgrammingAttempt attempt_;
+    Link link_ = Link::Connected;
+    // Who changed the version in the table, by slot (only versions known).
+    std::map<int, CardVersion> changes_;
 };
 
 } // namespace k8w

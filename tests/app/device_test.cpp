@@ -378,7 +378,7 @@ TEST_F(OtherWindowsTest, AreCreatedOnceAfterTheMainWindowAndShownModallyByTheirB
     for (QObject* child : window().children())
         if (child->isWidgetType() && static_cast<QWidget*>(child)->isWindow()) order << child->metaObject()->className();
     EXPECT_EQ(order, (QStringList{"k8w::TftdiDialog", "k8w::TForm2", "k8w::TForm4", "k8w::TenterKeyDialog",
-                                  "k8w::TmanualKeyDlg", "k8w::TkeysForm"}));
+                                  "k8w::TmanualKeyDlg", "k8w::TkeysForm", "k8w::THistoryDialog"}));
 
     bool controlModal = false;
     whenShown(&window().controlWindow(), [&] {

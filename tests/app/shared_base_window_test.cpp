@@ -1,39 +1,12 @@
 // The main window on a card base shared on a real PostgreSQL server, started
 // once for this test program: conflicts, results kept beside others' edits,
 // change notices, a server gone mid-work, a read-only role and start-up.
-#include "window_test_support.h"
+#include "shared_base_window_fixture.h"
 
-#include "app/card_base_claim.h"
-#include "app/card_base_texts.h"
-#include "app/window_card_base.h"
-#include "app/tkeysform.h"
-#include "store/card_base.h"
-#include "store/card_store.h"
-#include "store/pg_card_store.h"
-#include "cards/config_image.h"
-#include "common/cp1251.h"
-#include "common/virtual_clock.h"
-#include "link/exchange_outcome.h"
-#include "link/link_workers.h"
-#include "sim/sim_device.h"
-#include "sim/sim_ftdi_driver.h"
-#include "support/pg_test_server.h"
-#include "support/watchdog.h"
-
-#include <QDir>
-#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QSettings>
-#include <QTabBar>
-#include <QTableWidget>
-#include <QTest>
-#include <QTimer>
-
-#include <functional>
-#include <future>
 
 namespace k8w::test {
-namespace {
 
 // The server lives from the first test to the end of the run, inside the
 // application's lifetime.
@@ -50,118 +23,7 @@ const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new S
 
 PgTestServer& server() { return ServerEnvironment::server(); }
 
-const QString kLostPrefix = QStringLiteral("Нет связи с общей базой карточек:\n");
-const QString kLostSuffix = QStringLiteral("\n\nИзменения не записаны.");
-
-class SharedBaseWindowTest : public WindowTest {
-protected:
-    VirtualClock clock;
-    sim::SimDevice device;
-    sim::SimFtdiDriver cables{clock};
-
-    void SetUp() override {
-        cables.plug("FT4K8W01", &device);
-        hardware = {&cables, &clock};
-        freshBase();
-    }
-    void TearDown() override { closeWindows(); }
-
-    // A new empty base of this test's own (each case of a table gets one).
-    void freshBase() {
-        db_ = server().createDatabase();
-        ASSERT_EQ(InitPgCardBase(server().uri(db_)), QString());
-        other_ = openStore();
-        ASSERT_TRUE(other_);
-    }
-    void closeWindows() {
-        second_.reset();
-        WindowTest::TearDown();
-    }
-
-    QString uri(const QString& user = QString()) const { return server().uri(db_, user); }
-    std::unique_ptr<CardStore> openStore(const QString& user = QString(), CardFileAccess access = CardFileAccess::PerChange) {
-        QString error;
-        auto store = OpenCardStore(uri(user), access, &error);
-        EXPECT_TRUE(store) << error.toStdString();
-        return store;
-    }
-    // A window on the shared base, as k8w-prog --base opens it.
-    std::unique_ptr<TForm1> sharedWindow(const QString& user = QString()) {
-        auto window = std::make_unique<TForm1>(openStore(user, CardFileAccess::Held), hardware);
-        window->show();
-        return window;
-    }
-    TForm1& openShared(const QString& user = QString()) {
-        window_ = sharedWindow(user);
-        window_->activateWindow();
-        QApplication::setActiveWindow(window_.get());
-        return *window_;
-    }
-
-    // Another user's change of a card: `change` applied to the newest version.
-    void theyChange(int slot, const std::function<void(Card&)>& change) {
-        const CardVersion newest = other_->readCard(slot).current;
-        Card card = newest.card;
-        change(card);
-        const CardStoreResult saved = other_->saveCard(slot, card, newest.revision);
-        ASSERT_TRUE(saved.ok()) << saved.reason.toStdString();
-    }
-    // A card put into the base whole, keys and programming result included.
-    void seed(int slot, const Card& card) {
-        const auto whole = [&card](Card& into) {
-            into = card;
-            return QString();
-        };
-        ASSERT_TRUE(other_->updateCard(slot, whole, QStringLiteral("copy")).ok());
-    }
-    // The card as the base now has it (a fresh session: the server may have restarted).
-    Card stored(int slot) { return openStore()->readCard(slot).current.card; }
-
-    bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kHangMs); }
-    bool waitForWorker() {
-        return waitFor([this] { return !window().hasDeviceWorker(); });
-    }
-    // Runs `whileOpen` in the key table of the current card, then closes it.
-    void inKeyTable(const std::function<void(TkeysForm&)>& whileOpen) {
-        TkeysForm& keys = window().keyTable();
-        QTimer::singleShot(0, &keys, [&keys, whileOpen] {
-            whileOpen(keys);
-            keys.accept();
-        });
-        window().keysWinBtnClick();
-    }
-    static void selectKeySlot(TkeysForm& keys, int partition, int entry) {
-        keys.findChild<QTabBar*>(QStringLiteral("TabControl1"))->setCurrentIndex(partition);
-        keys.findChild<QTableWidget*>(QStringLiteral("keysTab"))->setCurrentCell(entry + 1, 1);
-    }
-    int questionsAsked(const QString& startingWith) const {
-        int n = 0;
-        for (const MessageRequest& box : boxes.shown())
-            n += box.buttons == MsgButtons::YesNo && box.text.startsWith(startingWith);
-        return n;
-    }
-    void expectConnectionLostBox() {
-        ASSERT_FALSE(boxes.shown().isEmpty());
-        EXPECT_EQ(boxes.last().title, QStringLiteral("Ошибка"));
-        EXPECT_EQ(boxes.last().buttons, MsgButtons::Ok);
-        EXPECT_TRUE(boxes.last().text.startsWith(kLostPrefix)) << boxes.last().text.toStdString();
-        EXPECT_TRUE(boxes.last().text.endsWith(kLostSuffix)) << boxes.last().text.toStdString();
-        EXPECT_GT(boxes.last().text.size(), kLostPrefix.size() + kLostSuffix.size()) << "the server's reason";
-    }
-
-    QString db_;
-    std::unique_ptr<CardStore> other_;
-    std::unique_ptr<TForm1> second_;
-};
-
-KeyEntry installedKey() {
-    KeyEntry key{};
-    key.state = 1;
-    key.subscriber = 3;
-    key.keyCode[0] = 0x42;
-    key.entryDate = 45100.5;
-    return key;
-}
+namespace {
 
 // A save, a deletion and a key change of a card someone else changed since
 // the window showed it ask first; Yes writes over theirs, No shows theirs.
@@ -396,38 +258,36 @@ TEST_F(SharedBaseWindowTest, ServerGoneBeforeProgrammingProgramsFromTheCopy) {
     EXPECT_TRUE(window().isEditMode()) << "what was typed is kept";
 }
 
-TEST_F(SharedBaseWindowTest, ARoleWithoutWriteRightViewsOnly) {
+// A user who may only read the base sees the changing controls disabled
+// with the reason, instead of a refusal after the click; viewing still works.
+TEST_F(SharedBaseWindowTest, ARoleWithoutWriteRightSeesTheChangingControlsDisabledWithTheReason) {
     server().sql(db_, QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'viewer') "
                                      "THEN CREATE ROLE viewer LOGIN; END IF; END $$; "
                                      "GRANT SELECT ON k8w_cards, k8w_card_history TO viewer"));
     Card card = usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад"));
+    card.modeFlags = kModePartSupport;
     card.keys[0][0] = installedKey();
     seed(0, card);
-    struct Case {
-        const char* what;
-        std::function<void()> act;
-    };
-    const Case cases[] = {
-        {"editing", [&] { click("BitBtn1"); }},
-        {"programming", [&] { click("ProgBtn"); }},
-        {"key deletion", [&] {
-             inKeyTable([](TkeysForm& keys) {
-                 selectKeySlot(keys, 1, 0);
-                 keys.keyDelBtnClick();
-             });
-         }},
-    };
     openShared(QStringLiteral("viewer"));
     EXPECT_EQ(cell(1, 3), QStringLiteral("Склад"));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        boxes.clear();
-        c.act();
-        ASSERT_EQ(boxes.shown().size(), 1);
-        EXPECT_EQ(boxes.last().text, QStringLiteral("Нет прав на изменение общей базы карточек."));
-        EXPECT_FALSE(window().isEditMode());
-        EXPECT_FALSE(window().hasDeviceWorker());
-    }
+    const auto expectRefused = [](QWidget* control) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+        EXPECT_EQ(control->toolTip(), kCardBaseReadOnlyText) << control->objectName().toStdString();
+    };
+    for (const char* name : {"BitBtn1", "BitBtn2", "BitBtn3", "ProgBtn"}) expectRefused(find(name));
+    for (const char* name : {"BitBtn1", "ProgBtn"}) QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton);
+    inKeyTable([&](TkeysForm& keys) {
+        for (const char* name : {"keyEnterBtn", "keyManualBtn", "keyDelBtn"})
+            expectRefused(keys.findChild<QWidget*>(QString::fromLatin1(name)));
+        selectKeySlot(keys, 1, 0);
+        QTest::mouseClick(keys.findChild<QPushButton*>(QStringLiteral("keyDelBtn")), Qt::LeftButton);
+    });
+    for (const char* name : {"BitBtn1", "ProgBtn"}) expectRefused(find(name));  // still, after the key table
+    EXPECT_TRUE(find("SpeedButton1")->isEnabled()) << "reading a device changes no card";
+    EXPECT_TRUE(find("HistoryBtn")->isEnabled()) << "the history can be viewed";
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_FALSE(window().isEditMode());
+    EXPECT_FALSE(window().hasDeviceWorker());
     EXPECT_TRUE(device.received().empty());
     EXPECT_EQ(stored(0).keys[0][0].state, 1);
 }

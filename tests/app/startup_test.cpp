@@ -1,7 +1,6 @@
 #include "window_test_support.h"
 
-#include <QStatusBar>
-
+#include "app/card_base_texts.h"
 #include "common/cp1251.h"
 #include "common/day_date.h"
 
@@ -17,7 +16,7 @@ using StartupTest = WindowTest;
 TEST_F(StartupTest, WithoutDatabaseShowsNumberedEmptyRowsAndCardZeroAsNewCard) {
     TForm1& w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Утилита программирования УОО K8W (Кольвар) - Версия 1.05"));
-    EXPECT_EQ(w.size(), QSize(974, 580 + w.statusBar()->height()));  // the form and its status bar
+    EXPECT_EQ(w.size(), QSize(974, 602));
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
 
     auto* grid = find<QTableView>("SetsGrid");
@@ -80,6 +79,17 @@ TEST_F(StartupTest, ViewingStateLocksTheEditorAndOffersTheDeviceButtons) {
     auto* outputs = find<QTabWidget>("PageControl2");
     ASSERT_EQ(outputs->count(), 3);
     EXPECT_EQ(outputs->tabText(2), QStringLiteral("Зуммер"));
+}
+
+// A file has no history and no link: the status bar names its path only.
+TEST_F(StartupTest, TheStatusBarNamesTheDatabaseFileAndNoHistoryIsOffered) {
+    table->cards[0] = usedCard(100, QStringLiteral("N-1"), QStringLiteral("Склад"));
+    writeDatabase(*table);
+    open();
+    EXPECT_EQ(find<QLabel>("BaseStatusLabel")->text(), kFileBaseStatus.arg(dir.file(QStringLiteral("ProgInfo_10.K8W"))));
+    EXPECT_TRUE(find<QLabel>("BaseStatusLabel")->isVisible());
+    EXPECT_FALSE(find("HistoryBtn")->isEnabled());
+    EXPECT_TRUE(find<QLabel>("ChangedLabel")->text().isEmpty());
 }
 
 TEST_F(StartupTest, HiddenControlsExistButAreNotShown) {
