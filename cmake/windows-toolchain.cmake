@@ -28,3 +28,9 @@ set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
 
 find_program(K8W_WINE wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${K8W_WINE})
+
+# pkg-config reads only the Windows libraries' files, and takes their prefix
+# from where the files are now (the libraries were built elsewhere).
+set(ENV{PKG_CONFIG_LIBDIR} "${K8W_WINDOWS_LIBS}/deps-mingw/lib/pkgconfig:/usr/x86_64-w64-mingw32/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+set(PKG_CONFIG_ARGN --define-prefix)
