@@ -7,4 +7,9 @@ OneWirePort& systemOneWirePort() {
     return port;
 }
 
+std::unique_ptr<OneWirePort> MakeOneWirePort(const std::string& named) {
+    if (named.empty()) return std::make_unique<OwfsOneWirePort>();
+    return std::make_unique<OwfsOneWirePort>(std::vector<std::string>{named});
+}
+
 } // namespace k8w::keys

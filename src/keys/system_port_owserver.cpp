@@ -9,4 +9,11 @@ OneWirePort& systemOneWirePort() {
     return port;
 }
 
+std::unique_ptr<OneWirePort> MakeOneWirePort(const std::string& named) {
+    if (named.empty())
+        return std::make_unique<OwserverOneWirePort>(OwserverOneWirePort::DefaultTargets(), OwfsTiming{},
+                                                     OwfsBuses::RealOnly);
+    return std::make_unique<OwserverOneWirePort>(std::vector<std::string>{named});
+}
+
 } // namespace k8w::keys
