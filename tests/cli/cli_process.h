@@ -23,9 +23,8 @@ inline CliRun finishCli(QProcess& process, int timeoutMs = 30000) {
         return run;
     }
     run.exitCode = process.exitCode();
-    // Lines as the program meant them: Windows' C runtime ends each with CR LF.
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    run.err = QString::fromUtf8(process.readAllStandardError()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
 
