@@ -91,10 +91,9 @@ int CardGridModel::findRow(const QString& lowerText, int from, int to) const {
     const QByteArray needle = lowerText.toUtf8();
     const qsizetype begin = joinedStart_[static_cast<std::size_t>(from - 1)];
     const qsizetype end = joinedStart_[static_cast<std::size_t>(to)];
-    const void* hit = ::memmem(joined_.constData() + begin, static_cast<std::size_t>(end - begin),
-                               needle.constData(), static_cast<std::size_t>(needle.size()));
-    if (!hit) return 0;
-    const qsizetype at = static_cast<const char*>(hit) - joined_.constData();
+    const qsizetype found = QByteArrayView(joined_.constData() + begin, end - begin).indexOf(needle);
+    if (found < 0) return 0;
+    const qsizetype at = begin + found;
     const auto next = std::upper_bound(joinedStart_.begin(), joinedStart_.end(), at);
     return static_cast<int>(next - joinedStart_.begin());
 }

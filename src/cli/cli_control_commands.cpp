@@ -1,18 +1,18 @@
 // k8w-cli status, set and watch: the control window from the command line,
 // over the same control link, with the same texts.
 #include "cli/cli_commands.h"
+#include "cli/cli_interrupt.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 
 #include "common/clock.h"
 #include "control/ftdi_vexlar_ctrl.h"
 #include "link/link_block.h"
-#include "link/qt_serial_driver.h"
+#include "link/serial_ports.h"
 
 #include <QTime>
 
 #include <atomic>
-#include <csignal>
 #include <map>
 #include <memory>
 #include <optional>
@@ -41,28 +41,21 @@ extern "C" void onControlInterrupt(int) { interrupted.store(true); }
 
 class InterruptFlag {
 public:
-    InterruptFlag() {
-        interrupted.store(false);
-        struct sigaction action {};
-        action.sa_handler = onControlInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptFlag() { sigaction(SIGINT, &previous_, nullptr); }
+    InterruptFlag() : handler_((interrupted.store(false), onControlInterrupt)) {}
     InterruptFlag(const InterruptFlag&) = delete;
     InterruptFlag& operator=(const InterruptFlag&) = delete;
 
 private:
-    struct sigaction previous_ {};
+    InterruptHandlerScope handler_;
 };
 
 // The control link always opens the first cable listed, so a port or cable
 // given on the command line (at most one of the two) becomes a driver that
 // lists only that one.
 std::unique_ptr<link::FtdiDriver> chooseCables(const Options& options) {
-    using Ports = std::vector<link::QtSerialDriver::Port>;
+    using Ports = std::vector<link::NamedPort>;
     if (options.has(kPort))
-        return std::make_unique<link::QtSerialDriver>(Ports{{QStringLiteral("PORT"), options.value(kPort)}});
+        return link::MakeNamedPortDriver(Ports{{QStringLiteral("PORT"), options.value(kPort)}});
     if (!options.has(kCable)) return nullptr;
     // The system's driver lists each FTDI cable with its port in the description.
     Ports chosen;
@@ -75,7 +68,7 @@ std::unique_ptr<link::FtdiDriver> chooseCables(const Options& options) {
             if (QString::fromLatin1(list[i].serialNumber) == options.value(kCable))
                 chosen.push_back({options.value(kCable), QString::fromLocal8Bit(list[i].description)});
     }
-    return std::make_unique<link::QtSerialDriver>(chosen);
+    return link::MakeNamedPortDriver(chosen);
 }
 
 // What a status reply says, by the names the commands print.

@@ -3,6 +3,7 @@
 // nothing else of the card; it goes through the card base.
 #include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_interrupt.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "cli/cli_row_card.h"
@@ -13,11 +14,10 @@
 #include "keys/key_code.h"
 #include "keys/key_reader.h"
 #include "keys/key_texts.h"
-#include "keys/owfs_one_wire_port.h"
+#include "keys/one_wire_port.h"
 #include "keys/subscribers.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -143,14 +143,11 @@ bool checkPlace(const Options& options, CardStore& store, KeyPlace& place) {
 }
 
 // Reads a key by the four-hit rule on the first reader. Ctrl-C stops the
-// read: SIGINT is kept from every thread and taken by this one.
+// read: Ctrl-C is kept from every thread and taken by this one.
 enum class KeyReadEnd { Read, Failed, Interrupted };
 
 KeyReadEnd readKey(keys::OneWirePort& port, keys::KeyCode& code) {
-    sigset_t interrupt, previous;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    InterruptWait interrupt;
 
     keys::KeyReaderFlags flags;
     std::atomic<bool> stop{false};
@@ -169,16 +166,14 @@ KeyReadEnd readKey(keys::OneWirePort& port, keys::KeyCode& code) {
         done.store(true);
     });
     bool interrupted = false;
-    const timespec wait{0, 200'000'000};
     while (!done.load()) {
-        if (sigtimedwait(&interrupt, nullptr, &wait) == SIGINT && !interrupted) {
+        if (interrupt.waitFor(std::chrono::milliseconds(200)) && !interrupted) {
             interrupted = true;
             stop.store(true);  // before the port's stop, which the enumeration clears
             port.StopAll1WireOperations();
         }
     }
     worker.join();
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (interrupted) return KeyReadEnd::Interrupted;
     return flags.keyRead.load() ? KeyReadEnd::Read : KeyReadEnd::Failed;
 }
@@ -218,11 +213,9 @@ int runKeyRead(const Options& options) {
 
     // A server named is taken as it is; found by discovery, its simulated buses are no readers.
     const bool named = options.has(kOwserver);
-    keys::OwfsOneWirePort port(named ? std::vector<std::string>{options.value(kOwserver).toStdString()}
-                                     : keys::OwfsOneWirePort::DefaultTargets(),
-                               {}, named ? keys::OwfsBuses::All : keys::OwfsBuses::RealOnly);
+    const auto port = keys::MakeOneWirePort(named ? options.value(kOwserver).toStdString() : std::string());
     keys::KeyCode code{};
-    switch (readKey(port, code)) {
+    switch (readKey(*port, code)) {
     case KeyReadEnd::Interrupted:
         printError(QStringLiteral("stopped; nothing was written"));
         return kExitInterrupted;

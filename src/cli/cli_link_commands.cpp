@@ -2,6 +2,7 @@
 // and reading workers make it, from the command line.
 #include "cli/cli_card_store.h"
 #include "cli/cli_commands.h"
+#include "cli/cli_interrupt.h"
 #include "cli/cli_image_compare.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
@@ -11,7 +12,7 @@
 #include "common/day_date.h"
 #include "link/exchange_outcome.h"
 #include "link/ftdi_controller.h"
-#include "link/qt_serial_driver.h"
+#include "link/serial_ports.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -19,7 +20,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <memory>
 #include <thread>
 
@@ -43,12 +43,8 @@ extern "C" void onInterrupt(int) { interrupted.store(true); }
 
 class InterruptWatch {
 public:
-    explicit InterruptWatch(link::FTDI_Controller& link) {
+    explicit InterruptWatch(link::FTDI_Controller& link) : handler_(onInterrupt) {
         interrupted.store(false);
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
         watcher_ = std::thread([this, &link] {
             while (!done_.load()) {
                 if (interrupted.load()) {
@@ -62,12 +58,11 @@ public:
     ~InterruptWatch() {
         done_.store(true);
         watcher_.join();
-        sigaction(SIGINT, &previous_, nullptr);
     }
     bool interruptedNow() const { return interrupted.load(); }
 
 private:
-    struct sigaction previous_ {};
+    InterruptHandlerScope handler_;
     std::atomic<bool> done_{false};
     std::thread watcher_;
 };
@@ -83,8 +78,7 @@ struct Cable {
 
 void chooseCable(const Options& options, Cable& cable) {
     if (options.has(kPort)) {
-        cable.own = std::make_unique<link::QtSerialDriver>(
-            std::vector<link::QtSerialDriver::Port>{{QStringLiteral("PORT"), options.value(kPort)}});
+        cable.own = link::MakeNamedPortDriver({{QStringLiteral("PORT"), options.value(kPort)}});
         cable.driver = cable.own.get();
     } else {
         cable.driver = &link::systemFtdiDriver();

@@ -3,24 +3,17 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/cli_sim_serve.h"
 
-#include "sim/pty_device_server.h"
 #include "sim/sim_device.h"
 
 #include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
-#include <atomic>
-#include <csignal>
 
 namespace k8w::cli {
 namespace {
-
-std::atomic<bool> simStop{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void onSimSignal(int) { simStop.store(true); }
 
 bool parseVersion(const QString& text, std::array<std::uint8_t, 3>& version) {
     const QStringList parts = text.split(QLatin1Char('.'));
@@ -111,20 +104,7 @@ int runSim(const Options& options) {
         });
     }
 
-    sim::PtyDeviceServer server(device);
-    std::string error;
-    if (!server.open(&error)) {
-        printError(QString::fromStdString(error));
-        return kExitFailed;
-    }
-    struct sigaction action {};
-    action.sa_handler = onSimSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    printLine(QString::fromStdString(server.slavePath()));
-    server.serve(simStop);
-    return kExitOk;
+    return ServeSimDevice(device);
 }
 
 } // namespace k8w::cli

@@ -1,7 +1,6 @@
 #include "common/cp1251.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "common/text_codec.h"
 
 #include <algorithm>
 #include <array>
@@ -10,20 +9,14 @@
 
 namespace k8w {
 
-bool textCodecAvailable(const char* codecName) {
-    return QStringEncoder(codecName).isValid() && QStringDecoder(codecName).isValid();
-}
+bool textCodecAvailable(const char* codecName) { return CodecAvailable(codecName); }
 
 namespace {
 
-QByteArray encodeWithCodec(const QString& text) {
-    QStringEncoder encoder(kCp1251CodecName, QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
-}
+QByteArray encodeWithCodec(const QString& text) { return EncodeWithCodec(kCp1251CodecName, text); }
 
 QString decodeWithCodec(const char* bytes, std::size_t size) {
-    QStringDecoder decoder(kCp1251CodecName, QStringConverter::Flag::Stateless);
-    return decoder.decode(QByteArrayView(bytes, static_cast<qsizetype>(size)));
+    return DecodeWithCodec(kCp1251CodecName, bytes, size);
 }
 
 // The code page read once from the codec, byte by byte: opening the codec

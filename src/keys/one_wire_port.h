@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace k8w::keys {
 
@@ -33,7 +35,12 @@ public:
 };
 
 // The reader port of the program: OWFS, through an owserver on this machine
-// or the first USB adapter.
+// or the first USB adapter; where there is no OWFS, an owserver on the network.
 OneWirePort& systemOneWirePort();
+
+// A reader port of its own for one command: on the owserver `named`
+// ("host:port", every bus a reader), or found by automatic discovery as the
+// program's own is (simulated buses passed over) when `named` is empty.
+std::unique_ptr<OneWirePort> MakeOneWirePort(const std::string& named);
 
 } // namespace k8w::keys

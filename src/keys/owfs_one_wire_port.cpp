@@ -19,17 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// "host:port" names an owserver; anything else is an OWFS adapter option.
-bool isServerTarget(const std::string& target, std::string& host, std::string& port) {
-    const auto colon = target.rfind(':');
-    if (target.empty() || target[0] == '-' || target[0] == '/' || colon == std::string::npos ||
-        target.find(' ') != std::string::npos)
-        return false;
-    host = target.substr(0, colon);
-    port = target.substr(colon + 1);
-    return !host.empty() && !port.empty();
-}
-
 // Whether something accepts connections at host:port within `wait`. A
 // refused connection answers at once; this keeps OWFS from its own retry.
 bool acceptsConnections(const std::string& host, const std::string& port, std::chrono::milliseconds wait) {
@@ -99,33 +88,7 @@ bool isSimulatedBus(const std::string& busPath) {
     return simulated;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace
-
-bool IdentityFromOwfsName(const std::string& name, std::uint8_t* identity) {
-    std::string digits;
-    for (const char c : name) {
-        if (c == '.') continue;
-        if (hexDigit(c) < 0) return false;
-        digits += c;
-    }
-    if (digits.size() != 14 && digits.size() != 16) return false;
-    // The name is the ROM as it travels on the bus: family, serial from its
-    // least significant byte, CRC.
-    std::uint8_t rom[kKeyIdentitySize] = {};
-    for (std::size_t i = 0; i < digits.size() / 2; ++i)
-        rom[i] = static_cast<std::uint8_t>(hexDigit(digits[2 * i]) << 4 | hexDigit(digits[2 * i + 1]));
-    if (digits.size() == 14) rom[7] = OneWireCrc8(rom, 7);
-    else if (rom[7] != OneWireCrc8(rom, 7)) return false;
-    std::memcpy(identity, rom, sizeof rom);
-    return true;
-}
 
 std::vector<std::string> OwfsOneWirePort::DefaultTargets() {
     const char* server = std::getenv(kOwserverVariable);
@@ -148,7 +111,7 @@ bool OwfsOneWirePort::ensureSession() {
     if (!target().empty()) return true;
     for (const std::string& target : targets_) {
         std::string host, port, options = target, prefix;
-        if (isServerTarget(target, host, port)) {
+        if (IsOwserverTarget(target, host, port)) {
             if (!acceptsConnections(host, port, timing_.connectProbe)) continue;
             options = "-s " + target;
             prefix = "/bus.0";
@@ -263,11 +226,6 @@ void OwfsOneWirePort::Close1WirePort(int handle) {
         if (handle < 0 || handle != handle_) return;
     }
     endSession();
-}
-
-OneWirePort& systemOneWirePort() {
-    static OwfsOneWirePort port;  // automatic discovery
-    return port;
 }
 
 } // namespace k8w::keys

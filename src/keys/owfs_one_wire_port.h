@@ -1,4 +1,5 @@
 #pragma once
+#include "keys/one_wire_names.h"
 #include "keys/one_wire_port.h"
 
 #include <atomic>
@@ -11,33 +12,6 @@
 #include <vector>
 
 namespace k8w::keys {
-
-// 1-Wire families reported as keys: DS1990A-type iButtons and the protected
-// DS1961S keys.
-constexpr std::uint8_t kFamilyIButton = 0x01;
-constexpr std::uint8_t kFamilyDs1961s = 0x33;
-
-// Reads one OWFS device name ("01.67C6697351FF", optionally with the CRC
-// after another dot, or without dots) into an 8-byte identity; the CRC is
-// computed when the name has none. False for anything else.
-bool IdentityFromOwfsName(const std::string& name, std::uint8_t* identity);
-
-// How often OWFS is asked and how long a read or a connection waits.
-struct OwfsTiming {
-    std::chrono::milliseconds poll{100};          // one bus search per poll at most
-    std::chrono::milliseconds block{500};         // a read without a key returns after this
-    std::chrono::milliseconds connectProbe{500};  // wait for an owserver to accept
-};
-
-// Which buses of an adapter are readers. An owserver started with --fake,
-// --tester or --mock serves simulated buses (Debian's default configuration
-// has one); found by automatic discovery they are no readers, but a server
-// named by the user is taken as it is.
-enum class OwfsBuses { All, RealOnly };
-
-// The environment variable naming the owserver ("host:port") that automatic
-// discovery asks instead of localhost:4304.
-constexpr const char* kOwserverVariable = "K8W_OWSERVER";
 
 // The reader port on OWFS, the 1-Wire stack of Linux (libowcapi). OWFS
 // reaches the USB adapters (DS9490R) itself and the serial ones (DS9097U,

@@ -1,54 +1,21 @@
 #include "link/completion_gate.h"
 
-#include <QSocketNotifier>
+#include "link/step_runner.h"
 
 #include <deque>
-
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace k8w::link {
 namespace {
 
 // The steps waiting for the main thread. They travel through this queue
-// under a lock of ours, and the main thread is woken through an event
-// counter that carries nothing, so everything a step uses is handed over
-// under our own lock.
+// under a lock of ours, and the main thread is only woken (step_runner.h),
+// so everything a step uses is handed over under our own lock.
 std::mutex queueMutex;
 std::deque<std::shared_ptr<CompletionGate>> waiting;
 
-const char* const kRunnerName = "completionStepRunner";
-
-// Lives on the main thread; a worker wakes it by counting up its eventfd.
-class StepRunner final : public QObject {
-public:
-    explicit StepRunner(QObject* context)
-        : QObject(context), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-          notifier_(wakeFd_, QSocketNotifier::Read, this) {
-        setObjectName(QString::fromLatin1(kRunnerName));
-        connect(&notifier_, &QSocketNotifier::activated, this, [this] {
-            eventfd_t count = 0;
-            ::eventfd_read(wakeFd_, &count);
-            CompletionGate::runWaitingSteps();
-        });
-    }
-    ~StepRunner() override { ::close(wakeFd_); }
-    void wake() { ::eventfd_write(wakeFd_, 1); }
-
-private:
-    int wakeFd_;
-    QSocketNotifier notifier_;
-};
-
-StepRunner* runnerOf(QObject* context) {
-    if (auto* found = context->findChild<StepRunner*>(QString::fromLatin1(kRunnerName), Qt::FindDirectChildrenOnly))
-        return found;
-    return new StepRunner(context);
-}
-
 } // namespace
 
-CompletionGate::CompletionGate(QObject* context) : runner_(runnerOf(context)) {}
+CompletionGate::CompletionGate(QObject* context) : runner_(StepRunnerOf(context)) {}
 
 void CompletionGate::runWaitingSteps() {
     for (;;) {
@@ -86,7 +53,7 @@ bool CompletionGate::runAndWait(std::function<void()> step) {
     // Woken under the gate's lock: once cancel() has returned, nothing wakes
     // the runner any more, so it is never touched after it is gone (it is
     // destroyed with the main window).
-    static_cast<StepRunner*>(runner_)->wake();
+    WakeStepRunner(runner_);
     changed_.wait(lock, [this] { return stepDone_ || cancelled_; });
     return stepDone_;
 }

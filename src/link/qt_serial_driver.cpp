@@ -348,6 +348,10 @@ FtStatus QtSerialDriver::interruptWait(FtHandle handle) {
     return kFtOk;
 }
 
+std::unique_ptr<FtdiDriver> MakeNamedPortDriver(std::vector<NamedPort> ports) {
+    return std::make_unique<QtSerialDriver>(std::move(ports));
+}
+
 FtdiDriver& systemFtdiDriver() {
     static QtSerialDriver driver;
     return driver;

@@ -1,5 +1,6 @@
 #pragma once
 #include "link/ftdi_driver.h"
+#include "link/serial_ports.h"
 
 #include <QString>
 
@@ -23,10 +24,7 @@ namespace k8w::link {
 // only interruptWait comes from other threads.
 class QtSerialDriver final : public FtdiDriver {
 public:
-    struct Port {
-        QString serial;
-        QString path;
-    };
+    using Port = NamedPort;
 
     QtSerialDriver();
     explicit QtSerialDriver(std::vector<Port> explicitPorts);

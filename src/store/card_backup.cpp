@@ -1,6 +1,7 @@
 #include "store/card_backup.h"
 
 #include "store/card_file.h"
+#include "store/gzip_path.h"
 #include "cards/card_table.h"
 
 #include <QBuffer>
@@ -9,10 +10,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace k8w {
 namespace {
@@ -57,18 +56,21 @@ std::vector<Named> backupsOf(const QString& fileName) {
 QString compressInto(const QString& source, const QString& target) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) return QStringLiteral("cannot read %1").arg(source);
-    const QByteArray temporary = QFile::encodeName(target + QStringLiteral(".part"));
+    const QString temporary = target + QStringLiteral(".part");
     // Level 1: a full file is mostly zeros and compresses well even so.
-    gzFile out = gzopen(temporary.constData(), "wb1");
-    if (!out) return QStringLiteral("cannot create %1").arg(QString::fromLocal8Bit(temporary));
+    gzFile out = OpenGzipPath(temporary, "wb1");
+    if (!out) return QStringLiteral("cannot create %1").arg(temporary);
     bool ok = true;
     QByteArray chunk;
     while (ok && !(chunk = in.read(1 << 20)).isEmpty())
         ok = gzwrite(out, chunk.constData(), static_cast<unsigned>(chunk.size())) == chunk.size();
     ok = gzclose(out) == Z_OK && ok && in.error() == QFileDevice::NoError;
-    if (ok) ok = std::rename(temporary.constData(), QFile::encodeName(target).constData()) == 0;
+    if (ok) {
+        QFile::remove(target);  // one writer at a time: a same-second backup is replaced
+        ok = QFile::rename(temporary, target);
+    }
     if (!ok) {
-        std::remove(temporary.constData());
+        QFile::remove(temporary);
         return QStringLiteral("cannot write %1").arg(target);
     }
     return {};
@@ -127,7 +129,7 @@ void setBackupFailureReporter(std::function<void(const QString&)> reporter) {
 }
 
 QString LoadCardBackup(const QString& backupPath, CardTable& table) {
-    gzFile in = gzopen(QFile::encodeName(backupPath).constData(), "rb");
+    gzFile in = OpenGzipPath(backupPath, "rb");
     if (!in) return QStringLiteral("cannot read %1").arg(backupPath);
     QByteArray content;
     char chunk[1 << 16];

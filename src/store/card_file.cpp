@@ -1,6 +1,7 @@
 #include "store/card_file.h"
 
 #include "cards/card_table.h"
+#include "store/card_file_system.h"
 
 
 #include <QDateTime>
@@ -10,11 +11,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace k8w {
 namespace {
@@ -27,7 +23,7 @@ CardSaveHook& saveHook() {
     return hook;
 }
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+using cardfs::SystemError;
 
 // Reads up to `size` bytes, going on after a short read; returns how many
 // arrived. The slots are read in one go: record by record through the
@@ -40,44 +36,6 @@ qint64 readUpTo(QIODevice& in, char* into, qint64 size) {
         done += got;
     }
     return done;
-}
-
-// Opens a regular file for reading without ever blocking on it: a pipe or a
-// device is refused after the open, which O_NONBLOCK keeps from waiting.
-CardLoadOutcome openRegular(const QString& fileName, QFile& file) {
-    const QByteArray path = QFile::encodeName(fileName);
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        struct stat link {};
-        if (errno == ENOENT && ::lstat(path.constData(), &link) == 0) return CardLoadOutcome::NotAFile;
-        return errno == ENOENT ? CardLoadOutcome::Missing : CardLoadOutcome::PartlyRead;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return CardLoadOutcome::NotAFile;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    // Unbuffered: the records go straight from the file into the slots.
-    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return CardLoadOutcome::PartlyRead;
-    }
-    return CardLoadOutcome::Loaded;
-}
-
-// Writes all of `size` bytes, going on after a partial write.
-int writeAll(int fd, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, static_cast<size_t>(size));
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += done;
-        size -= done;
-    }
-    return 0;
 }
 
 // A save killed before its rename leaves its temporary file behind; the next
@@ -93,41 +51,30 @@ void removeStaleTemporaries(const QString& target) {
     }
 }
 
-// A new temporary file "<target>.save-XXXXXX" beside the target; its path
-// goes to `path`. -1 with `error` set when the folder takes no new file.
-int createTemporary(const QString& target, QByteArray& path, QString& error) {
-    path = QFile::encodeName(target + QStringLiteral(".save-XXXXXX"));
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0)
-        error = QStringLiteral("cannot create a file in %1: %2")
-                    .arg(QFileInfo(target).absolutePath(), systemError(errno));
-    return fd;
+SystemError syncFolder(const QString& target) {
+    if (!cardSaveStepAllowed(CardSaveStep::SyncFolder, 0)) return cardfs::IoError();
+    return cardfs::SyncFolderOf(target);
 }
 
-int syncFolder(const QString& target) {
-    if (!cardSaveStepAllowed(CardSaveStep::SyncFolder, 0)) return EIO;
-    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    const int result = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    // Some file systems cannot sync a folder; the rename is then as durable as they make it.
-    return result == EINVAL || result == ENOTSUP ? 0 : result;
-}
-
-// The new content in a temporary file: written, synced and closed. Returns
-// the errno of the step that failed, or 0.
-int writeTemporary(int fd, const Card* cardSlots, int count, const Card& cardTemplate) {
+// The new content in the replacement file: written, synced and closed.
+// Returns the error of the step that failed, or 0.
+SystemError writeTemporary(cardfs::ReplacementFile& file, const Card* cardSlots, int count,
+                           const Card& cardTemplate) {
     qint64 written = 0;
     for (int i = 0; i <= count; ++i) {
         const Card& record = i < count ? cardSlots[i] : cardTemplate;
-        if (!cardSaveStepAllowed(CardSaveStep::WriteRecord, written)) return ENOSPC;
-        if (const int error = writeAll(fd, reinterpret_cast<const char*>(&record), kRecord)) return error;
+        if (!cardSaveStepAllowed(CardSaveStep::WriteRecord, written)) return cardfs::NoSpaceError();
+        if (const SystemError error = file.write(reinterpret_cast<const char*>(&record), kRecord)) return error;
         written += kRecord;
     }
-    if (!cardSaveStepAllowed(CardSaveStep::Sync, written)) return EIO;
-    if (::fsync(fd) != 0) return errno;
-    return 0;
+    if (!cardSaveStepAllowed(CardSaveStep::Sync, written)) return cardfs::IoError();
+    if (const SystemError error = file.sync()) return error;
+    return file.close();
+}
+
+QString cannotCreateText(const QString& target, SystemError error) {
+    return QStringLiteral("cannot create a file in %1: %2")
+        .arg(QFileInfo(target).absolutePath(), cardfs::SystemErrorText(error));
 }
 
 } // namespace
@@ -151,7 +98,7 @@ CardLoadOutcome LoadCardDevice(QIODevice& in, Card* cardSlots, int capacity, Car
 bool LoadCardFile(const QString& fileName, Card* cardSlots, int capacity, Card& cardTemplate,
                   CardLoadOutcome* outcome) {
     QFile file;
-    CardLoadOutcome result = openRegular(fileName, file);
+    CardLoadOutcome result = cardfs::OpenRegular(fileName, file);
     if (result == CardLoadOutcome::Loaded) result = LoadCardDevice(file, cardSlots, capacity, cardTemplate);
     if (outcome) *outcome = result;
     return result == CardLoadOutcome::Loaded;
@@ -188,8 +135,7 @@ QString CardFileSaveTarget(const QString& fileName, QString* error) {
         }
         target = linked.absoluteFilePath();
     }
-    struct stat status {};
-    if (::stat(QFile::encodeName(target).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (cardfs::IsOtherThanRegularFile(target)) {
         if (error) *error = QStringLiteral("%1 is not a regular file").arg(fileName);
         return {};
     }
@@ -202,17 +148,14 @@ QString CheckCardFileWritable(const QString& fileName) {
     if (target.isEmpty()) return error;
     // Reserve the room of a full copy in a file of the save's own naming:
     // this proves the folder takes a new file and the disk has the space.
-    QByteArray probe;
-    const int fd = createTemporary(target, probe, error);
-    if (fd < 0) return error;
-    int failure = cardSaveStepAllowed(CardSaveStep::Reserve, 0) ? ::posix_fallocate(fd, 0, kFullCopyBytes) : ENOSPC;
-    ::close(fd);
-    ::unlink(probe.constData());
-    if (failure == EINVAL || failure == EOPNOTSUPP) failure = 0;  // no reservation on this file system
+    cardfs::ReplacementFile probe;
+    if (const SystemError error = probe.create(target)) return cannotCreateText(target, error);
+    const SystemError failure = cardSaveStepAllowed(CardSaveStep::Reserve, 0) ? probe.reserve(kFullCopyBytes)
+                                                                            : cardfs::NoSpaceError();
     if (failure)
         return QStringLiteral("no room for a new copy of the database (%1 bytes) in %2: %3")
             .arg(kFullCopyBytes)
-            .arg(QFileInfo(target).absolutePath(), systemError(failure));
+            .arg(QFileInfo(target).absolutePath(), cardfs::SystemErrorText(failure));
     return {};
 }
 
@@ -222,32 +165,17 @@ QString WriteCardFile(const QString& fileName, const Card* cardSlots, int count,
     if (target.isEmpty()) return error;
     removeStaleTemporaries(target);
 
-    QByteArray temporary;
-    const int fd = createTemporary(target, temporary, error);
-    if (fd < 0) return error;
-    // A rewrite keeps the file's mode; a new file gets the usual one.
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode = ::umask(0);
-        ::umask(mode);
-        mode = 0666 & ~mode;
-    }
-    int failure = ::fchmod(fd, mode) == 0 ? 0 : errno;
-    if (!failure) failure = writeTemporary(fd, cardSlots, count, cardTemplate);
-    if (::close(fd) != 0 && !failure) failure = errno;
-    if (!failure && !cardSaveStepAllowed(CardSaveStep::Rename, 0)) failure = EIO;
-    if (!failure && ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
-        failure = errno;
-    if (failure) {
-        ::unlink(temporary.constData());
-        return QStringLiteral("cannot write %1: %2").arg(fileName, systemError(failure));
-    }
-    if (const int folderFailure = syncFolder(target))
+    cardfs::ReplacementFile file;
+    if (const SystemError error = file.create(target)) return cannotCreateText(target, error);
+    // A rewrite keeps the file's access rights; a new file gets the usual ones.
+    SystemError failure = file.keepModeOf(target);
+    if (!failure) failure = writeTemporary(file, cardSlots, count, cardTemplate);
+    if (!failure && !cardSaveStepAllowed(CardSaveStep::Rename, 0)) failure = cardfs::IoError();
+    if (!failure) failure = file.replace(target);
+    if (failure) return QStringLiteral("cannot write %1: %2").arg(fileName, cardfs::SystemErrorText(failure));
+    if (const SystemError folderFailure = syncFolder(target))
         return QStringLiteral("%1 was replaced, but its folder could not be synced to disk: %2")
-            .arg(fileName, systemError(folderFailure));
+            .arg(fileName, cardfs::SystemErrorText(folderFailure));
     return {};
 }
 

@@ -1,9 +1,11 @@
-// The OWFS reader port against a real owserver serving its own simulated
-// 1-Wire devices (--tester: fixed addresses) on a free local port.
+// The reader ports on an owserver (OWFS's client, and owserver's network
+// protocol spoken by the project itself) against a real owserver serving its
+// own simulated 1-Wire devices (--tester: fixed addresses) on a free local port.
 #include "common/clock.h"
 #include "keys/key_code.h"
 #include "keys/key_reader.h"
 #include "keys/owfs_one_wire_port.h"
+#include "keys/owserver_one_wire_port.h"
 
 #include <owcapi.h>
 
@@ -14,12 +16,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <type_traits>
 
 namespace k8w::keys {
 namespace {
 
 using namespace std::chrono_literals;
 
+template <typename Port>
 class Owserver : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -36,19 +40,22 @@ protected:
     }
 
     // The server named, as `key-read --owserver` names it: every bus counts.
-    OwfsOneWirePort& port(OwfsTiming timing = {}) {
-        port_ = std::make_unique<OwfsOneWirePort>(std::vector<std::string>{target_}, timing);
+    Port& port(OwfsTiming timing = {}) {
+        port_ = std::make_unique<Port>(std::vector<std::string>{target_}, timing);
         return *port_;
     }
     // The port of automatic discovery, asking the given server.
-    OwfsOneWirePort& discovering(const std::string& server) {
-        port_ = std::make_unique<OwfsOneWirePort>(std::vector<std::string>{server}, OwfsTiming{},
+    Port& discovering(const std::string& server) {
+        port_ = std::make_unique<Port>(std::vector<std::string>{server}, OwfsTiming{},
                                                   OwfsBuses::RealOnly);
         return *port_;
     }
 
     // What OWFS itself says of a device: its "address" property as bytes.
-    static std::vector<std::uint8_t> owfsAddress(const std::uint8_t* identity) {
+    // The port on OWFS has a session of its own; the other needs one here.
+    std::vector<std::uint8_t> owfsAddress(const std::uint8_t* identity) {
+        const bool ownSession = std::is_same_v<Port, OwserverOneWirePort>;
+        if (ownSession && OW_init(("-s " + target_).c_str()) < 0) return {};
         char name[32];
         std::snprintf(name, sizeof name, "/%02X.%02X%02X%02X%02X%02X%02X/address", identity[0], identity[1],
                       identity[2], identity[3], identity[4], identity[5], identity[6]);
@@ -60,47 +67,51 @@ protected:
                 bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(buffer + 2 * i, 2), nullptr, 16)));
         }
         std::free(buffer);
+        if (ownSession) OW_finish();
         return bytes;
     }
 
     test::OwserverProcess server_;
     std::string target_;
-    std::unique_ptr<OwfsOneWirePort> port_;
+    std::unique_ptr<Port> port_;
 };
 
-TEST_F(Owserver, ReportsAnIButtonWithTheIdentityOwfsGivesIt) {
-    start({QStringLiteral("--tester=10,01")});
-    OwfsOneWirePort& p = port();
+using ReaderPorts = ::testing::Types<OwfsOneWirePort, OwserverOneWirePort>;
+TYPED_TEST_SUITE(Owserver, ReaderPorts);
+
+TYPED_TEST(Owserver, ReportsAnIButtonWithTheIdentityOwfsGivesIt) {
+    this->start({QStringLiteral("--tester=10,01")});
+    auto& p = this->port();
     ASSERT_GE(p.Enum1WirePorts(), 1);
     const int handle = p.Open1WirePort(0);
     ASSERT_GE(handle, 0);
     std::uint8_t identity[8] = {};
     ASSERT_EQ(p.Read1WireBlocking(handle, identity), kReadKeyPresent);
     EXPECT_EQ(identity[0], 0x01) << "the temperature sensor (family 10) is no key";
-    EXPECT_EQ(owfsAddress(identity), std::vector<std::uint8_t>(identity, identity + 8));
+    EXPECT_EQ(this->owfsAddress(identity), std::vector<std::uint8_t>(identity, identity + 8));
     EXPECT_EQ(OneWireCrc8(identity, 7), identity[7]) << "bytes in bus order: family, serial LSB first, CRC";
     p.Close1WirePort(handle);
     EXPECT_TRUE(p.target().empty());
 }
 
-TEST_F(Owserver, ReportsAProtectedDs1961sKey) {
-    start({QStringLiteral("--tester=33")});
-    OwfsOneWirePort& p = port();
+TYPED_TEST(Owserver, ReportsAProtectedDs1961sKey) {
+    this->start({QStringLiteral("--tester=33")});
+    auto& p = this->port();
     ASSERT_EQ(p.Enum1WirePorts(), 1);
     const int handle = p.Open1WirePort(0);
     std::uint8_t identity[8] = {};
     ASSERT_EQ(p.Read1WireBlocking(handle, identity), kReadKeyPresent);
     EXPECT_EQ(identity[0], 0x33);
-    EXPECT_EQ(owfsAddress(identity), std::vector<std::uint8_t>(identity, identity + 8));
+    EXPECT_EQ(this->owfsAddress(identity), std::vector<std::uint8_t>(identity, identity + 8));
     p.Close1WirePort(handle);
 }
 
-TEST_F(Owserver, OtherDevicesOnTheBusAreNoKeys) {
+TYPED_TEST(Owserver, OtherDevicesOnTheBusAreNoKeys) {
     // A temperature sensor, a switch and the ID chip of a USB adapter.
-    start({QStringLiteral("--tester=10,05,81")});
+    this->start({QStringLiteral("--tester=10,05,81")});
     OwfsTiming quick;
     quick.block = 200ms;
-    OwfsOneWirePort& p = port(quick);
+    auto& p = this->port(quick);
     ASSERT_EQ(p.Enum1WirePorts(), 1);
     const int handle = p.Open1WirePort(0);
     std::uint8_t identity[8] = {};
@@ -110,11 +121,11 @@ TEST_F(Owserver, OtherDevicesOnTheBusAreNoKeys) {
     p.Close1WirePort(handle);
 }
 
-TEST_F(Owserver, StopReleasesAReadThatWouldBlockForAnHour) {
-    start({QStringLiteral("--tester=10")});
+TYPED_TEST(Owserver, StopReleasesAReadThatWouldBlockForAnHour) {
+    this->start({QStringLiteral("--tester=10")});
     OwfsTiming patient;
     patient.block = std::chrono::hours(1);
-    OwfsOneWirePort& p = port(patient);
+    auto& p = this->port(patient);
     ASSERT_EQ(p.Enum1WirePorts(), 1);
     const int handle = p.Open1WirePort(0);
     int result = -1;
@@ -129,9 +140,9 @@ TEST_F(Owserver, StopReleasesAReadThatWouldBlockForAnHour) {
     p.Close1WirePort(handle);
 }
 
-TEST_F(Owserver, TheKeyWorkerReadsAKeyInFourHits) {
-    start({QStringLiteral("--tester=01")});
-    OwfsOneWirePort& p = port();
+TYPED_TEST(Owserver, TheKeyWorkerReadsAKeyInFourHits) {
+    this->start({QStringLiteral("--tester=01")});
+    auto& p = this->port();
     KeyReaderFlags flags;
     std::atomic<bool> stop{false};
     int maxHits = 0;
@@ -143,23 +154,23 @@ TEST_F(Owserver, TheKeyWorkerReadsAKeyInFourHits) {
     for (const std::uint8_t byte : code) EXPECT_LE(byte, 0x7F);
 }
 
-TEST_F(Owserver, DiscoveryPassesOverASimulatedBusThatANamedServerKeeps) {
+TYPED_TEST(Owserver, DiscoveryPassesOverASimulatedBusThatANamedServerKeeps) {
     for (const char* adapter : {"--fake=01", "--tester=01", "--mock=01"}) {
-        start({QString::fromLatin1(adapter)});
-        EXPECT_EQ(discovering(target_).Enum1WirePorts(), 0) << adapter;
-        EXPECT_EQ(port_->Open1WirePort(0), -1) << adapter;
-        EXPECT_TRUE(port_->target().empty()) << adapter << ": the server is passed over";
-        EXPECT_EQ(port().Enum1WirePorts(), 1) << adapter;
-        port_.reset();
-        server_.stop();
+        this->start({QString::fromLatin1(adapter)});
+        EXPECT_EQ(this->discovering(this->target_).Enum1WirePorts(), 0) << adapter;
+        EXPECT_EQ(this->port_->Open1WirePort(0), -1) << adapter;
+        EXPECT_TRUE(this->port_->target().empty()) << adapter << ": the server is passed over";
+        EXPECT_EQ(this->port().Enum1WirePorts(), 1) << adapter;
+        this->port_.reset();
+        this->server_.stop();
     }
 }
 
-TEST_F(Owserver, DiscoveryReadsTheRealBusOfAServerWithSimulatedOnesBeside) {
-    start({QStringLiteral("--tester=01")});
+TYPED_TEST(Owserver, DiscoveryReadsTheRealBusOfAServerWithSimulatedOnesBeside) {
+    this->start({QStringLiteral("--tester=01")});
     std::uint8_t key[8] = {};
     {
-        OwfsOneWirePort named({target_});
+        TypeParam named({this->target_});
         ASSERT_EQ(named.Enum1WirePorts(), 1);
         ASSERT_EQ(named.Read1WireBlocking(named.Open1WirePort(0), key), kReadKeyPresent);
     }
@@ -167,8 +178,8 @@ TEST_F(Owserver, DiscoveryReadsTheRealBusOfAServerWithSimulatedOnesBeside) {
     // names it "tcp"); the simulated bus before it has a key of its own.
     test::OwserverProcess front;
     ASSERT_TRUE(front.start({QStringLiteral("--fake=01"), QStringLiteral("-s"),
-                             QString::fromStdString(server_.address())}));
-    OwfsOneWirePort& p = discovering(front.address());
+                             QString::fromStdString(this->server_.address())}));
+    auto& p = this->discovering(front.address());
     ASSERT_EQ(p.Enum1WirePorts(), 1);
     const int handle = p.Open1WirePort(0);
     for (int read = 0; read < 3; ++read) {
@@ -177,14 +188,14 @@ TEST_F(Owserver, DiscoveryReadsTheRealBusOfAServerWithSimulatedOnesBeside) {
         EXPECT_EQ(std::vector<std::uint8_t>(identity, identity + 8), std::vector<std::uint8_t>(key, key + 8));
     }
     p.Close1WirePort(handle);
-    target_ = front.address();
-    EXPECT_EQ(port().Enum1WirePorts(), 2) << "named, the server has two buses";
+    this->target_ = front.address();
+    EXPECT_EQ(this->port().Enum1WirePorts(), 2) << "named, the server has two buses";
 }
 
-TEST_F(Owserver, NoServerAndNoAdapterIsAReaderFailure) {
+TYPED_TEST(Owserver, NoServerAndNoAdapterIsAReaderFailure) {
     // Nobody listens on the port: the refused connection is known at once,
     // OWFS never gets to retry it.
-    OwfsOneWirePort p({"127.0.0.1:" + std::to_string(test::freeLocalPort()), "-u"});
+    TypeParam p({"127.0.0.1:" + std::to_string(test::freeLocalPort()), "-u"});
     KeyReaderFlags flags;
     std::atomic<bool> stop{false};
     KeyCode code{};
@@ -194,16 +205,16 @@ TEST_F(Owserver, NoServerAndNoAdapterIsAReaderFailure) {
     EXPECT_TRUE(p.target().empty());
 }
 
-TEST_F(Owserver, AServerThatGoesAwayIsAReaderFailure) {
-    start({QStringLiteral("--tester=10")});
+TYPED_TEST(Owserver, AServerThatGoesAwayIsAReaderFailure) {
+    this->start({QStringLiteral("--tester=10")});
     OwfsTiming quick;
     quick.block = 100ms;
-    OwfsOneWirePort& p = port(quick);
+    auto& p = this->port(quick);
     ASSERT_EQ(p.Enum1WirePorts(), 1);
     const int handle = p.Open1WirePort(0);
     std::uint8_t identity[8] = {};
     ASSERT_EQ(p.Read1WireBlocking(handle, identity), kReadNoKeyYet);
-    server_.stop();
+    this->server_.stop();
     int result = kReadNoKeyYet;
     for (int i = 0; i < 20 && result == kReadNoKeyYet; ++i) result = p.Read1WireBlocking(handle, identity);
     EXPECT_NE(result, kReadKeyPresent);

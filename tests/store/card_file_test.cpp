@@ -1,77 +1,13 @@
-#include "store/card_file.h"
-#include "cards/card_table.h"
-#include "common/cp1251.h"
-#include "support/recording_message_boxes.h"
-#include "support/temp_workdir.h"
+#include "card_file_fixture.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 
 namespace k8w {
 namespace {
-
-using test::RecordingMessageBoxes;
-using test::TempWorkdir;
-
-Card numberedCard(int n) {
-    Card card{};
-    card.codeUoo = static_cast<std::uint32_t>(1000 + n);
-    setFieldText(card.objectName, QStringLiteral("Объект %1").arg(n));
-    card.changeDate = 46000.0 + n;
-    return card;
-}
-
-QByteArray records(int count, int firstNumber = 0) {
-    QByteArray bytes;
-    for (int i = 0; i < count; ++i) {
-        const Card card = numberedCard(firstNumber + i);
-        bytes.append(reinterpret_cast<const char*>(&card), sizeof card);
-    }
-    return bytes;
-}
-
-void writeFile(const QString& name, const QByteArray& bytes) {
-    QFile file(name);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& name) {
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-class CardFileTest : public ::testing::Test {
-protected:
-    TempWorkdir dir;
-    RecordingMessageBoxes boxes;
-    std::unique_ptr<CardTable> table = CardTable::create();
-    CardLoadOutcome outcome = CardLoadOutcome::Loaded;
-    QString saveError;  // why the last save() failed
-
-    bool load() {
-        return LoadCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate,
-                            &outcome);
-    }
-    bool save() {
-        saveError = WriteCardFile(kCardFileName, table->cards.data(), kCardCapacity, table->cardTemplate);
-        return saveError.isEmpty();
-    }
-    int slotsInUse() const {
-        int n = 0;
-        for (const Card& card : table->cards) n += isCardInUse(card) ? 1 : 0;
-        return n;
-    }
-};
 
 TEST_F(CardFileTest, MissingFileLeavesTableAndTemplateAlone) {
     table->cardTemplate.timePass = 9;
@@ -189,33 +125,6 @@ TEST_F(CardFileTest, SaveIntoAMissingDirectoryFailsWithTheReason) {
                                       kCardCapacity, table->cardTemplate);
     EXPECT_FALSE(why.isEmpty());
     EXPECT_TRUE(boxes.shown().empty());
-}
-
-TEST_F(CardFileTest, SaveKilledMidwayLeavesTheOldFileReadable) {
-    table->cards[0] = numberedCard(0);
-    ASSERT_TRUE(save());
-    const QByteArray before = readFile(kCardFileName);
-
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The process dies in the middle of writing, as on a crash or power cut.
-        setCardSaveHook([](CardSaveStep, qint64 written) {
-            if (written >= 6'000'000) _exit(0);
-            return true;
-        });
-        table->cards[0] = numberedCard(9);
-        save();
-        _exit(1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
-
-    EXPECT_EQ(readFile(kCardFileName), before);
-    ASSERT_TRUE(load());
-    EXPECT_EQ(+table->cards[0].codeUoo, 1000u);
 }
 
 TEST_F(CardFileTest, RejectedFileIsSetAsideUnderAFreshNameEachTime) {
