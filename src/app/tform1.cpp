@@ -5,7 +5,7 @@
 #include "app/tkeysform.h"
 #include "app/window_card_base.h"
 #include "store/card_file.h"
-#include "store/file_card_store.h"
+#include "store/card_store.h"
 #include "common/cp1251.h"
 #include "common/day_date.h"
 #include "ui_tform1.h"
@@ -44,7 +44,7 @@ std::array<QString, 5> CardRowTexts(const Card& card) {
 }
 
 TForm1::TForm1(const AppHardware& hardware, QWidget* parent)
-    : TForm1(MakeFileCardStore(kCardFileName, CardFileAccess::Held), hardware, parent) {}
+    : TForm1(OpenCardStore(kCardFileName, CardFileAccess::Held, nullptr), hardware, parent) {}
 
 TForm1::TForm1(std::unique_ptr<CardStore> store, const AppHardware& hardware, QWidget* parent)
     : QWidget(parent),
