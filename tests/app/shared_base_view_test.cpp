@@ -4,6 +4,7 @@
 #include "shared_base_window_fixture.h"
 
 #include "app/card_base_choice.h"
+#include "app/tmanualkeydlg.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -99,7 +100,7 @@ TEST_F(SharedBaseWindowTest, TheHistoryRestoresAChosenVersionAskingWhenTheCardMo
         THistoryDialog& history = window().historyDialog();
         QStringList firstRow;
         int rows = 0;
-        QTimer::singleShot(0, &history, [&] {
+        onceShown(history, [&] {
             auto* table = history.findChild<QTableWidget*>(QStringLiteral("versionsTable"));
             rows = table->rowCount();
             for (int col = 0; col < table->columnCount(); ++col) firstRow << table->item(0, col)->text();
@@ -137,9 +138,9 @@ TEST_F(SharedBaseWindowTest, TheKeyOverwriteQuestionIsDecidedOnTheNewestCard) {
         const CardVersion newest = other_->readCard(0).current;
         ASSERT_TRUE(other_->setKey(0, 0, 0, installedKey(), newest.revision).ok());  // no event runs before the click
         // Were the question not asked, the manual entry would open: it is closed unused.
-        QTimer::singleShot(0, &keys, [&keys] {
-            if (QWidget* dialog = QApplication::activeModalWidget(); dialog && dialog != &keys) dialog->close();
-        });
+        TmanualKeyDlg* manual = window().findChild<TmanualKeyDlg*>();
+        ASSERT_NE(manual, nullptr);
+        onceShown(*manual, [manual] { static_cast<QDialog*>(manual)->reject(); });
         keys.keyManualBtnClick();
     });
     EXPECT_EQ(questionsAsked(QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?")), 1);

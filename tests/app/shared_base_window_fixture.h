@@ -109,6 +109,29 @@ protected:
     bool waitForWorker() {
         return waitFor([this] { return !window().hasDeviceWorker(); });
     }
+    // Runs `action` once `dialog` is shown and its modal loop runs: the
+    // store's calls before that (it waits for them in a loop of its own)
+    // leave it alone.
+    static void onceShown(QWidget& dialog, std::function<void()> action) {
+        class Filter final : public QObject {
+        public:
+            Filter(QWidget& dialog, std::function<void()> action) : QObject(&dialog), action_(std::move(action)) {
+                dialog.installEventFilter(this);
+            }
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                if (event->type() == QEvent::Show) {
+                    watched->removeEventFilter(this);
+                    QTimer::singleShot(0, watched, action_);
+                    deleteLater();
+                }
+                return false;
+            }
+
+        private:
+            std::function<void()> action_;
+        };
+        new Filter(dialog, std::move(action));
+    }
     // Runs `whileOpen` in the key table of the current card, then closes it.
     void inKeyTable(const std::function<void(TkeysForm&)>& whileOpen) {
         TkeysForm& keys = window().keyTable();
