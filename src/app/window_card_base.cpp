@@ -59,8 +59,18 @@ bool WindowCardBase::mayChange() {
     return false;
 }
 
+// The window goes on with this computer's copy when the server is lost
+// during a programming attempt: the user is told once.
+void WindowCardBase::tellIfLost(bool wasOffline) {
+    const CardBaseLocalState now = store_->localState();
+    if (!wasOffline && now.offline)
+        showMessage(kErrorTitle, kCardBaseLostText.arg(now.lostReason), MsgButtons::Ok, MsgIcon::Error);
+}
+
 bool WindowCardBase::beginProgramming(int slot) {
+    const bool wasOffline = store_->localState().offline;
     const CardStoreResult begun = note(store_->beginProgramming(slot, attempt_));
+    tellIfLost(wasOffline);
     if (begun.ok()) return true;
     switch (begun.status) {
     case CardStoreStatus::ConnectionLost:
@@ -95,7 +105,9 @@ WindowCardBase::Outcome WindowCardBase::change(int slot,
 
 bool WindowCardBase::endProgramming(bool programmed, std::uint16_t imageChecksum, double programmedAt) {
     const int slot = attempt_.slot;
+    const bool wasOffline = store_->localState().offline;
     const CardStoreResult result = note(store_->endProgramming(attempt_, programmed, imageChecksum, programmedAt));
+    tellIfLost(wasOffline);
     if (!programmed) return true;
     if (result.ok() || result.keptLocally) take(slot, result.current);
     if (!result.ok()) showFailure(result);

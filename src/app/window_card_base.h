@@ -99,6 +99,7 @@ signals:
 private:
     void take(int slot, const CardVersion& version);
     void takeChanges();
+    void tellIfLost(bool wasOffline);
     // Follows the link state from a call's result; returns the result.
     const CardStoreResult& note(const CardStoreResult& result);
 

@@ -77,6 +77,7 @@ struct ProgrammingAttempt {
 // What the status bar tells of a shared base worked on from this computer.
 struct CardBaseLocalState {
     bool offline = false;    // working on the copy
+    QString lostReason;      // offline: why the server was lost (the server's reason)
     int waitingResults = 0;  // programming results not yet on the server
     QDateTime copyRenewedAt;
 };

@@ -130,7 +130,9 @@ public:
         return lastFailure_;
     }
 
-    CardBaseLocalState localState() const override { return {offline_, journal_.waitingCount(), copyAt_}; }
+    CardBaseLocalState localState() const override {
+        return {offline_, offline_ ? lostReason_ : QString(), journal_.waitingCount(), copyAt_};
+    }
 
     CardStoreResult checkWritable() override {
         if (offline_) return tryOnline() ? server_->checkWritable() : offlineRefusal();
@@ -188,6 +190,7 @@ private:
     bool lost(const CardStoreResult& result) {
         if (result.status != CardStoreStatus::ConnectionLost) return false;
         offline_ = true;
+        lostReason_ = result.reason;
         if (dirty_) renewCopy(true);
         return true;
     }
@@ -247,6 +250,7 @@ private:
     std::unique_ptr<CardStore> server_;
     QString shown_;
     QString copyPath_;
+    QString lostReason_;
     ProgrammingJournal journal_;
     std::unique_ptr<CardTable> table_;
     std::vector<CardRevision> revisions_;

@@ -151,13 +151,15 @@ protected:
             n += box.buttons == MsgButtons::YesNo && box.text.startsWith(startingWith);
         return n;
     }
-    void expectConnectionLostBox() {
+    // The box at `index` (the last one by default) says the base is lost.
+    void expectConnectionLostBox(qsizetype index = -1) {
         ASSERT_FALSE(boxes.shown().isEmpty());
-        EXPECT_EQ(boxes.last().title, QStringLiteral("Ошибка"));
-        EXPECT_EQ(boxes.last().buttons, MsgButtons::Ok);
-        EXPECT_TRUE(boxes.last().text.startsWith(kLostPrefix)) << boxes.last().text.toStdString();
-        EXPECT_TRUE(boxes.last().text.endsWith(kLostSuffix)) << boxes.last().text.toStdString();
-        EXPECT_GT(boxes.last().text.size(), kLostPrefix.size() + kLostSuffix.size()) << "the server's reason";
+        const MessageRequest& box = index < 0 ? boxes.last() : boxes.shown()[index];
+        EXPECT_EQ(box.title, QStringLiteral("Ошибка"));
+        EXPECT_EQ(box.buttons, MsgButtons::Ok);
+        EXPECT_TRUE(box.text.startsWith(kLostPrefix)) << box.text.toStdString();
+        EXPECT_TRUE(box.text.endsWith(kLostSuffix)) << box.text.toStdString();
+        EXPECT_GT(box.text.size(), kLostPrefix.size() + kLostSuffix.size()) << "the server's reason";
     }
 
     QString db_;

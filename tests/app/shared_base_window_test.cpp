@@ -153,9 +153,10 @@ TEST_F(SharedBaseWindowTest, AResultTheServerCouldNotTakeIsWrittenLater) {
     stopped.set_value();
     release.dismiss();
     ASSERT_TRUE(waitForWorker());
-    // The result waits in this computer's journal: nothing to ask or warn about.
-    ASSERT_EQ(boxes.shown().size(), 1);
-    EXPECT_EQ(boxes.shown()[0].text, link::kProgDoneText);
+    // The result waits in this computer's journal; the loss is told once.
+    ASSERT_EQ(boxes.shown().size(), 2);
+    expectConnectionLostBox(0);
+    EXPECT_EQ(boxes.shown()[1].text, link::kProgDoneText);
     EXPECT_EQ(window().cardBase().store().localState().waitingResults, 1);
     const std::uint16_t recorded = window().cardTable().cards[0].progId;
     EXPECT_NE(recorded, 0x1111) << "the window shows the result";
@@ -248,7 +249,8 @@ TEST_F(SharedBaseWindowTest, ServerGoneBeforeProgrammingProgramsFromTheCopy) {
     click("ProgBtn");
     ASSERT_TRUE(waitForWorker());
     EXPECT_EQ(device.imagesStored(), 1);
-    ASSERT_EQ(boxes.shown().size(), 1);
+    ASSERT_EQ(boxes.shown().size(), 2);  // the loss, told once, then the result
+    expectConnectionLostBox(0);
     EXPECT_EQ(boxes.last().text, link::kProgDoneText);
     EXPECT_EQ(window().cardBase().store().localState().waitingResults, 1);
     startEditing();  // a change is refused while the server cannot be reached
