@@ -6,7 +6,7 @@
 #include "store/pg_card_store.h"
 #include "store/programming_journal.h"
 #include "cards/card_table.h"
-#include "support/pg_test_server.h"
+#include "pg_store_fixture.h"
 #include "support/temp_workdir.h"
 
 #include <QFileInfo>
@@ -21,18 +21,8 @@ namespace {
 
 using Kind = ProgrammingNotice::Kind;
 
-test::PgTestServer& server() {
-    static test::PgTestServer instance;
-    return instance;
-}
-
-Card makeCard(std::uint32_t code, const char* name) {
-    Card card{};
-    card.codeUoo = code;
-    card.changeDate = 45000.5;
-    std::strncpy(card.cardNumber, name, sizeof card.cardNumber - 1);
-    return card;
-}
+using test::makeCard;
+using test::server;
 
 class OfflineStoreTest : public ::testing::Test {
 protected:

@@ -7,7 +7,7 @@
 #include "cards/card_table.h"
 #include "store/pg_card_store.h"
 #include "support/pg_server_pause.h"
-#include "support/pg_test_server.h"
+#include "pg_store_fixture.h"
 #include "support/watchdog.h"
 
 #include <QCoreApplication>
@@ -25,18 +25,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-test::PgTestServer& server() {
-    static test::PgTestServer instance;
-    return instance;
-}
-
-Card makeCard(std::uint32_t code, const char* name) {
-    Card card{};
-    card.codeUoo = code;
-    card.changeDate = 45000.5;
-    std::strncpy(card.cardNumber, name, sizeof card.cardNumber - 1);
-    return card;
-}
+using test::makeCard;
+using test::server;
 
 class ThreadedCardStoreTest : public ::testing::Test {
 protected:
