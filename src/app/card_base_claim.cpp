@@ -55,7 +55,7 @@ std::unique_ptr<CardStore> OpenStartupCardBase(const QStringList& arguments, boo
     if (store) return store;
     // Without the server this computer's copy of the base can be worked on.
     QDateTime renewedAt;
-    if (std::unique_ptr<CardStore> copy = OpenCardBaseCopy(location, &renewedAt)) {
+    if (std::unique_ptr<CardStore> copy = OpenCardBaseCopy(location, &renewedAt, CardFileAccess::Held)) {
         if (askYesNo(kAttention,
                      kOpenBaseCopyQuestion.arg(why, renewedAt.toString(QStringLiteral("dd.MM.yyyy hh:mm")))))
             return copy;

@@ -2,6 +2,7 @@
 
 #include "common/day_date.h"
 #include "store/card_store.h"
+#include "store/journal_sync.h"
 
 #include <QHash>
 
@@ -28,6 +29,8 @@ QString CardChangeKindText(const QString& kind) {
         {QStringLiteral("copy"), QStringLiteral("копирование базы")},
         {QStringLiteral("import"), QStringLiteral("импорт")},
     };
+    if (const CardRevision programmed = JournalProgrammedRevision(kind); programmed >= 0)
+        return kProgrammedRevisionKind.arg(programmed);
     return words.value(kind, kind);
 }
 

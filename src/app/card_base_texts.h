@@ -35,8 +35,13 @@ inline const QString kSharedBaseStatus = QStringLiteral("Общая база: %1
 inline const QString kBaseConnected = QStringLiteral("связь есть");
 inline const QString kBaseReconnecting = QStringLiteral("восстановление связи");
 inline const QString kBaseOffline = QStringLiteral("нет связи");
+// After the state, while programming results wait on this computer.
+inline const QString kResultsWaitingStatus = QStringLiteral("; результатов программирования ждут отправки: %1");
 // Who last changed the card shown, on a base that keeps its history.
 inline const QString kCardChangedText = QStringLiteral("Изменено: %1, %2");
+
+// A result sent later from this computer's journal: the revision programmed.
+inline const QString kProgrammedRevisionKind = QStringLiteral("программирование версии %1");
 
 // "Изменено: who, when" of a version; empty when the base did not say.
 QString CardChangedText(const CardVersion& version);

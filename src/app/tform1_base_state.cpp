@@ -39,6 +39,7 @@ void TForm1::showBaseState() {
         state = kBaseOffline;
         break;
     }
+    if (const int waiting = cardBase_->waitingResults(); waiting > 0) state += kResultsWaitingStatus.arg(waiting);
     baseStatus_->setText(CardBaseStatusText(cardBase_->store().location(), state));
 }
 

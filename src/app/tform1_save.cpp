@@ -1,6 +1,7 @@
 // Checks run before a card is saved, and the save itself.
 #include "app/tform1.h"
 #include "app/window_card_base.h"
+#include "cards/card_parts.h"
 #include "common/message_box.h"
 #include "editor/card_validation.h"
 #include "editor/editor_rules.h"
@@ -75,9 +76,9 @@ void TForm1::ValidateAndSave() {
     TakeCard(slot);
     const Card edited = inTable;
     const Card newTemplate = table_->cardTemplate;
-    const auto saved = cardBase_->change(slot, [&](CardRevision seen) {
-        return cardBase_->store().saveCard(slot, edited, seen, &newTemplate);
-    });
+    const auto saved = cardBase_->change(
+        slot, [&](CardRevision seen) { return cardBase_->store().saveCard(slot, edited, seen, &newTemplate); },
+        [&](const Card& newer) { return !SameOwnFields(shown, newer); });
     if (saved != WindowCardBase::Outcome::Stored) {
         // Nothing written: the template stays, and the card is as the base has it.
         table_->cardTemplate = shownTemplate;

@@ -4,6 +4,7 @@
 #include "app/tenterkeydialog.h"
 #include "app/tmanualkeydlg.h"
 #include "app/window_card_base.h"
+#include "cards/card_parts.h"
 #include "cards/card_table.h"
 #include "common/day_date.h"
 #include "common/message_box.h"
@@ -12,8 +13,13 @@
 
 #include <QShowEvent>
 
+#include <cstring>
 
 namespace k8w {
+namespace {
+const QString kOverwriteQuestion = QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?");
+} // namespace
+
 // The window's grid draws every cell itself (tkeysform_grid.cpp).
 void SetUpKeysTab(TkeysForm& form, QTableWidget& grid);
 
@@ -106,8 +112,10 @@ bool TkeysForm::storeKey(const KeyEntry& key) {
     const int card = cardIndex_;
     const int group = partition() - 1;
     const int entry = selectedEntry();
+    const Card before = base_.newestCard(card);
     const auto stored = base_.change(
-        card, [&](CardRevision seen) { return base_.store().setKey(card, group, entry, key, seen); });
+        card, [&](CardRevision seen) { return base_.store().setKey(card, group, entry, key, seen); },
+        [&](const Card& newer) { return !SameKeySlot(before, newer, group, entry); });
     if (stored == WindowCardBase::Outcome::Stored) return true;
     cardChanged();  // the card as the base has it
     return false;
@@ -119,9 +127,15 @@ template <typename Dialog> void TkeysForm::enterKey(Dialog& dialog) {
     if (!base_.renew(cardIndex_)) return;
     KeyEntry& slot = selectedSlot();
     if (keys::IsKeyInstalled(slot) &&
-        !askYesNo(kAttention, QStringLiteral("Ключ уже установлен. Хотите перезаписать текущий ключ?")))
+        !askYesNo(kAttention, kOverwriteQuestion))
         return;
+    const KeyEntry decided = slot;
     if (dialog.Run(partitionSlots()) != 1) return;
+    // Another user may have set this key while the dialog was open.
+    const KeyEntry& now = selectedSlot();
+    if (std::memcmp(&now, &decided, sizeof decided) != 0 && keys::IsKeyInstalled(now) &&
+        !askYesNo(kAttention, kOverwriteQuestion))
+        return;
     if (storeKey(dialog.result())) slotChanged();
 }
 

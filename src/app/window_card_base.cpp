@@ -7,6 +7,8 @@
 #include "editor/card_validation.h"
 
 
+#include <QTimer>
+
 #include <algorithm>
 
 namespace k8w {
@@ -16,6 +18,8 @@ const QString kErrorTitle = QStringLiteral("Ошибка");
 // More changed slots than this at once (a whole base copied in) are read in
 // one go rather than card by card.
 constexpr std::size_t kReloadAbove = 500;
+// A card that keeps moving under a change is asked about after this many quiet retries.
+constexpr int kQuietRetries = 8;
 
 } // namespace
 
@@ -34,6 +38,9 @@ CardStoreResult WindowCardBase::load() {
     CardStoreResult loaded = note(store_->loadAll(table_, revisions_));
     changes_.clear();
     revisions_.resize(kCardCapacity, 0);
+    countWaiting();
+    // Results left waiting by an earlier run (closed, crashed) go now, once the window shows.
+    if (loaded.ok() && link_ == Link::Connected) QTimer::singleShot(0, this, [this] { reportWaitingResults(); });
     return loaded;
 }
 
@@ -84,11 +91,20 @@ bool WindowCardBase::beginProgramming(int slot) {
 }
 
 WindowCardBase::Outcome WindowCardBase::change(int slot,
-                                                const std::function<CardStoreResult(CardRevision seen)>& write) {
+                                                const std::function<CardStoreResult(CardRevision seen)>& write,
+                                                const Overlap& overlaps) {
     CardRevision seen = revision(slot);
-    for (;;) {
+    for (int quiet = 0;;) {
         const CardStoreResult result = note(write(seen));
         if (result.status == CardStoreStatus::Conflict) {
+            // Only the card's revision moved, not what this change writes: the
+            // write keeps the rest as the base has it. (A template changed
+            // meanwhile leaves the card's revision and is always asked about.)
+            const bool moved = result.current.revision != seen;
+            if (moved && overlaps && !overlaps(result.current.card) && ++quiet < kQuietRetries) {
+                seen = result.current.revision;
+                continue;
+            }
             if (askYesNo(kAttention, CardConflictQuestion(result.current))) {
                 seen = result.current.revision;
                 continue;
@@ -112,6 +128,7 @@ bool WindowCardBase::endProgramming(bool programmed, std::uint16_t imageChecksum
     if (result.ok() || result.keptLocally) take(slot, result.current);
     if (!result.ok()) showFailure(result);
     reportWaitingResults();
+    countWaiting();
     // What waits on this computer is sent again when the window closes.
     return result.ok() && !result.keptLocally;
 }
@@ -132,6 +149,7 @@ void WindowCardBase::reportWaitingResults() {
             lines << ProgrammingNoticeText(n);
     }
     if (!sent.empty()) emit cardsChanged(sent, false);
+    countWaiting();
     if (!lines.isEmpty()) showMessage(kAttention, lines.join(QLatin1Char('\n')), MsgButtons::Ok, MsgIcon::Warning);
 }
 
@@ -206,10 +224,20 @@ const CardStoreResult& WindowCardBase::note(const CardStoreResult& result) {
     else if (result.status != CardStoreStatus::Unreadable && result.status != CardStoreStatus::SaveFailed)
         now = Link::Connected;  // the base answered
     if (now != link_) {
+        // Back on the server: what waited has gone with this call; the user hears what became of it.
+        if (now == Link::Connected) QTimer::singleShot(0, this, [this] { reportWaitingResults(); });
         link_ = now;
+        countWaiting();
         emit linkChanged();
     }
     return result;
+}
+
+void WindowCardBase::countWaiting() {
+    const int now = store_->localState().waitingResults;
+    if (now == waiting_) return;
+    waiting_ = now;
+    emit linkChanged();
 }
 
 void WindowCardBase::take(int slot, const CardVersion& version) {
@@ -233,6 +261,7 @@ void WindowCardBase::take(int slot, const CardVersion& version) {
 
 void WindowCardBase::takeChanges() {
     const CardChanges changes = store_->takeChanges();
+    if (changes.reconnected) note({});  // the link is back, or the copy stays
     if (changes.all || changes.changedSlots.size() > kReloadAbove) {
         auto fresh = CardTable::create();
         std::vector<CardRevision> revisions;

@@ -51,8 +51,13 @@ public:
     };
     // A change of one card the user made, run with the revision the window
     // showed. When someone else changed the card meanwhile the user is asked;
-    // Yes runs it again over their version.
-    Outcome change(int slot, const std::function<CardStoreResult(CardRevision seen)>& write);
+    // Yes runs it again over their version. `overlaps` says whether a newer
+    // card changed what this change writes: when it did not (another user's
+    // programming result or another key beside a save), the change is run
+    // again over it without a question. Without it every change asks.
+    using Overlap = std::function<bool(const Card& newer)>;
+    Outcome change(int slot, const std::function<CardStoreResult(CardRevision seen)>& write,
+                   const Overlap& overlaps = {});
 
     // After the exchange: a programmed device's result goes on the newest
     // version of its card, or waits on this computer until the server is
@@ -84,6 +89,8 @@ public:
     // after a lost connection without a copy, until a call succeeds again.
     enum class Link { Connected, Reconnecting, Offline };
     Link link() const { return link_; }
+    // Programming results waiting on this computer for the server.
+    int waitingResults() const { return waiting_; }
 
 signals:
     // Other users changed these slots (kTemplateSlot: the template); the
@@ -93,7 +100,7 @@ signals:
     // the window shows that it waits and takes no second action meanwhile.
     // Never for a file.
     void waitingChanged(bool waiting);
-    // link() changed.
+    // link() or waitingResults() changed.
     void linkChanged();
 
 private:
@@ -102,6 +109,7 @@ private:
     void tellIfLost(bool wasOffline);
     // Follows the link state from a call's result; returns the result.
     const CardStoreResult& note(const CardStoreResult& result);
+    void countWaiting();
 
     std::unique_ptr<CardStore> store_;
     CardTable& table_;
@@ -111,6 +119,7 @@ private:
     CardVersion heldNewer_;
     ProgrammingAttempt attempt_;
     Link link_ = Link::Connected;
+    int waiting_ = 0;
     // Who changed the version in the table, by slot (only versions known).
     std::map<int, CardVersion> changes_;
 };

@@ -66,11 +66,13 @@ std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess
     return MakeOfflineCardStore(std::move(server), location, BaseCopyPath(QDir::currentPath(), location));
 }
 
-std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt) {
+std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt, CardFileAccess access) {
     const QString path = BaseCopyPath(QDir::currentPath(), uri);
     if (!IsCardBaseUri(uri) || !QFileInfo::exists(path)) return nullptr;
     if (renewedAt) *renewedAt = QFileInfo(path).lastModified();
-    return MakeOfflineCardStore(nullptr, uri, path);
+    if (access != CardFileAccess::Held) return MakeOfflineCardStore(nullptr, uri, path);
+    // The worker keeps trying the server; the first change it announces brings the store back to it.
+    return MakeOfflineCardStore(RunCardStoreOnWorker(PgCardStoreConnectingLater(uri)), uri, path, true);
 }
 
 } // namespace k8w

@@ -99,6 +99,8 @@ struct ProgrammingNotice {
 struct CardChanges {
     std::vector<int> changedSlots;  // changed slots, kTemplateSlot for the template; no repeats
     bool all = false;        // the connection was renewed: anything may have changed, reload
+    bool reconnected = false;  // a session with the server began again (after a loss, or a start without it)
+    bool any() const { return all || reconnected || !changedSlots.empty(); }
 };
 
 // A change a command makes to the newest version of a card: returns an empty
@@ -244,9 +246,12 @@ enum class CardFileAccess {
 // A shared base is worked on through this data folder's copy of it (see
 // localState): its cards are renewed there as they arrive.
 std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error);
-// A shared base opened from this data folder's copy of it alone, when the
-// server cannot be reached; null when there is no copy. `renewedAt`: when
-// the copy was last renewed.
-std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt);
+// A shared base opened from this data folder's copy of it, when the server
+// cannot be reached; null when there is no copy. `renewedAt`: when the copy
+// was last renewed. Held (a window): the server is tried again in the
+// background, and once it answers the store works on it as if opened there.
+// PerChange (a command): the copy alone.
+std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt,
+                                            CardFileAccess access = CardFileAccess::PerChange);
 
 } // namespace k8w

@@ -15,6 +15,7 @@ namespace {
 
 void merge(CardChanges& into, const CardChanges& more) {
     into.all = into.all || more.all;
+    into.reconnected = into.reconnected || more.reconnected;
     for (const int slot : more.changedSlots)
         if (std::find(into.changedSlots.begin(), into.changedSlots.end(), slot) == into.changedSlots.end())
             into.changedSlots.push_back(slot);
@@ -87,7 +88,7 @@ void CardStoreWorker::socketChanged(int socket) {
 
 void CardStoreWorker::collectChanges() {
     const CardChanges changes = inner_.takeChanges();
-    if (!changes.all && changes.changedSlots.empty()) return;
+    if (!changes.any()) return;
     {
         std::lock_guard lock(state_.mutex);
         merge(state_.pending, changes);

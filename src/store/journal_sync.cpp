@@ -15,6 +15,14 @@ QString JournalProgramKind(CardRevision revision) {
     return QStringLiteral("program of revision %1").arg(revision);
 }
 
+CardRevision JournalProgrammedRevision(const QString& kind) {
+    const QString prefix = JournalProgramKind(0).chopped(1);
+    if (!kind.startsWith(prefix)) return -1;
+    bool ok = false;
+    const CardRevision revision = kind.mid(prefix.size()).toLongLong(&ok);
+    return ok ? revision : -1;
+}
+
 JournalSyncReport SyncJournal(CardStore& server, ProgrammingJournal& journal) {
     JournalSyncReport report;
     std::vector<QString> done;

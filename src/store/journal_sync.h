@@ -22,7 +22,9 @@ struct JournalSyncReport {
 // crash could take it out) is not recorded twice.
 JournalSyncReport SyncJournal(CardStore& server, ProgrammingJournal& journal);
 
-// The history kind of a programming sent from the journal.
+// The history kind of a programming sent from the journal, and back: the
+// revision that was programmed, or -1 for any other kind.
 QString JournalProgramKind(CardRevision revision);
+CardRevision JournalProgrammedRevision(const QString& kind);
 
 } // namespace k8w

@@ -24,10 +24,10 @@ CardStoreResult offlineRefusal() {
 
 class OfflineCardStore final : public CardStore {
 public:
-    OfflineCardStore(std::unique_ptr<CardStore> server, const QString& uri, const QString& copyPath)
+    OfflineCardStore(std::unique_ptr<CardStore> server, const QString& uri, const QString& copyPath, bool onCopy)
         : server_(std::move(server)), shown_(CardBaseUriForDisplay(uri)), copyPath_(copyPath),
           journal_(JournalPathOf(copyPath)), table_(CardTable::create()), revisions_(kCardCapacity, 0),
-          offline_(!server_) {}
+          offline_(!server_ || onCopy) {}
 
     QString location() const override { return shown_; }
     bool keepsHistory() const override { return true; }
@@ -152,7 +152,7 @@ public:
         if (!server_) return {};
         CardChanges changes = server_->takeChanges();
         // The server is back: what waited is sent, the window reads what moved.
-        if (offline_ && (changes.all || !changes.changedSlots.empty())) tryOnline();
+        if (offline_ && changes.any()) tryOnline();
         return changes;
     }
 
@@ -265,8 +265,8 @@ private:
 } // namespace
 
 std::unique_ptr<CardStore> MakeOfflineCardStore(std::unique_ptr<CardStore> server, const QString& uri,
-                                                const QString& copyPath) {
-    return std::make_unique<OfflineCardStore>(std::move(server), uri, copyPath);
+                                                const QString& copyPath, bool onCopy) {
+    return std::make_unique<OfflineCardStore>(std::move(server), uri, copyPath, onCopy);
 }
 
 } // namespace k8w

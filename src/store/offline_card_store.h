@@ -10,7 +10,8 @@ namespace k8w {
 // start, or lost later) the copy is viewed and devices are programmed from
 // it; card changes are refused with Offline; results wait in the journal
 // and are sent when a call reaches the server again.
+// `onCopy`: begins on the copy (the server could not be reached at start-up).
 std::unique_ptr<CardStore> MakeOfflineCardStore(std::unique_ptr<CardStore> server, const QString& uri,
-                                                const QString& copyPath);
+                                                const QString& copyPath, bool onCopy = false);
 
 } // namespace k8w

@@ -34,7 +34,12 @@ CardStoreResult PgCardStore::setUpSession(bool renewed) {
         return {conn_.live() ? CardStoreStatus::Unreadable : CardStoreStatus::ConnectionLost, why, {}};
     if (CardStoreResult rights = learnRights(); !rights.ok()) return rights;
     if (Result listen = conn_.exec(std::string("LISTEN ") + kChannel); !listen.ok()) return failure(listen);
-    if (renewed) noteMovedSlots();
+    if (renewed) {
+        // A store that never had a session has seen nothing: everything is read anew.
+        if (hadSession_) noteMovedSlots(); else reloadAll_ = true;
+        reconnected_ = true;
+    }
+    hadSession_ = true;
     conn_.tellSocket();
     return {};
 }
@@ -170,7 +175,9 @@ CardStoreResult PgCardStore::readCard(int slot) {
 CardChanges PgCardStore::takeChanges() {
     CardChanges changes;
     changes.all = reloadAll_;
+    changes.reconnected = reconnected_;
     reloadAll_ = false;
+    reconnected_ = false;
     changes.changedSlots.swap(moved_);
     for (const QString& notice : conn_.takeNotices()) {
         bool number = false;
@@ -224,6 +231,10 @@ std::unique_ptr<CardStore> OpenPgCardStore(const QString& uri, QString* error) {
         return nullptr;
     }
     return store;
+}
+
+std::unique_ptr<CardStore> PgCardStoreConnectingLater(const QString& uri) {
+    return std::make_unique<pg::PgCardStore>(uri);
 }
 
 } // namespace k8w

@@ -7,6 +7,9 @@ namespace k8w {
 // passed to libpq whole. Null (and why in `error`, without any password)
 // when the server cannot be reached or holds no card base.
 std::unique_ptr<CardStore> OpenPgCardStore(const QString& uri, QString* error);
+// The same base, not connected yet: its first call connects (and fails as a
+// lost connection while the server cannot be reached).
+std::unique_ptr<CardStore> PgCardStoreConnectingLater(const QString& uri);
 
 enum class InitOutcome {
     Created,    // the tables were made

@@ -68,6 +68,8 @@ private:
     // Slots whose revision moved while the connection was lost.
     std::vector<int> moved_;
     bool reloadAll_ = false;
+    bool reconnected_ = false;  // a renewed session, not told yet
+    bool hadSession_ = false;
 };
 
 } // namespace k8w::pg

@@ -72,18 +72,18 @@ public:
     // the caller gave up (what it refers to may be gone).
     CardStoreResult updateCard(int slot, const CardEdit& edit, const QString& kind) override {
         auto job = newJob();
-        const CardEdit guarded = [this, job, edit](Card& card) {
+        const CardEdit guarded = [this, weak = std::weak_ptr<WorkerJob>(job), edit](Card& card) {
             std::lock_guard lock(state_.mutex);
-            return job->abandoned ? QStringLiteral("given up") : edit(card);
+            return givenUp(weak) ? QStringLiteral("given up") : edit(card);
         };
         job->work = [=](CardStore& s) { return s.updateCard(slot, guarded, kind); };
         return wait(job).first;
     }
     CardStoreResult updateAll(const CardBaseEdit& edit, const QString& kind) override {
         auto job = newJob();
-        const CardBaseEdit guarded = [this, job, edit](CardTable& table) {
+        const CardBaseEdit guarded = [this, weak = std::weak_ptr<WorkerJob>(job), edit](CardTable& table) {
             std::lock_guard lock(state_.mutex);
-            return job->abandoned ? QStringLiteral("given up") : edit(table);
+            return givenUp(weak) ? QStringLiteral("given up") : edit(table);
         };
         job->work = [=](CardStore& s) { return s.updateAll(guarded, kind); };
         return wait(job).first;
@@ -143,6 +143,11 @@ private:
     using Outcome = std::pair<CardStoreResult, bool>;  // the result, and whether the call ran to its end
 
     std::shared_ptr<WorkerJob> newJob() { return std::make_shared<WorkerJob>(); }
+    // The job's own work holds it weakly: a strong hold would keep both alive forever.
+    static bool givenUp(const std::weak_ptr<WorkerJob>& weak) {
+        const auto job = weak.lock();
+        return !job || job->abandoned;
+    }
     Outcome call(std::function<CardStoreResult(CardStore&)> work) {
         auto job = newJob();
         job->work = std::move(work);

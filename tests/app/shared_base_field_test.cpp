@@ -12,6 +12,7 @@
 #include "sim/sim_device.h"
 #include "sim/sim_ftdi_driver.h"
 #include "store/card_store.h"
+#include "store/journal_sync.h"
 #include "store/pg_card_store.h"
 #include "support/pg_server_pause.h"
 #include "support/pg_test_server.h"
@@ -19,9 +20,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace k8w::test {
 namespace {
@@ -200,6 +205,68 @@ TEST_F(SharedBaseFieldTest, AfterARestartAWindowThatOnlyViewsShowsLaterChanges) 
     ASSERT_TRUE(waitFor([&] { return cell(1, 3) == QStringLiteral("После"); }));
     EXPECT_LT(sinceRestart.elapsed(), 10000);
     EXPECT_EQ(edit("Edit1")->text(), QStringLiteral("После"));
+}
+
+// Offline, a window programs a card and is killed (SIGKILL) at each step of
+// the exchange, a card each. Back on the server, `k8w-cli sync` sends every
+// completed result once, in the card's history, reports each attempt cut off
+// as unfinished (card, time) and never records it as done; another user's
+// edit made meanwhile stays.
+TEST_F(SharedBaseFieldTest, AWindowKilledAtEachStepOfAnOfflineExchangeLosesNoResultAndInventsNone) {
+    const QString uri = server().uri(db_);
+    struct Step {
+        const char* name;
+        bool recorded;
+    };
+    const Step steps[] = {{"opened", false}, {"sending", false}, {"programmed", false}, {"recorded", true}};
+    constexpr int kFirst = 1;  // the slot of the first step's card
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(other_->saveCard(kFirst + i, usedCard(32100 + i, QStringLiteral("К"), QStringLiteral("Объект")), 0).ok());
+    window_ = std::make_unique<TForm1>(OpenCardStore(uri, CardFileAccess::Held, nullptr), hardware);  // renews the copy
+    window_.reset();
+    server().stop();
+    auto restart = qScopeGuard([] { server().start(); });
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(steps[i].name);
+        QProcess child;
+        child.start(QStringLiteral(K8W_OFFLINE_WINDOW_CHILD),
+                    {uri, QString::number(kFirst + i + 1), QString::fromLatin1(steps[i].name)});
+        ASSERT_TRUE(child.waitForFinished(kHangMs));
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << child.readAllStandardError().toStdString();
+    }
+    server().start();
+    restart.dismiss();
+    const int recordedSlot = kFirst + 3;
+    other_ = OpenCardStore(uri, CardFileAccess::PerChange, nullptr);
+    ASSERT_TRUE(other_);
+    theyChangeObject(recordedSlot, QStringLiteral("Их правка"));
+
+    const auto sync = [&uri] {
+        QProcess cli;
+        cli.start(QStringLiteral(K8W_CLI), {QStringLiteral("sync"), QStringLiteral("--base"), uri});
+        EXPECT_TRUE(cli.waitForFinished(kHangMs));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        return QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    const QStringList lines = sync();
+    ASSERT_EQ(lines.size(), 4) << lines.join(QLatin1Char('\n')).toStdString();
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(steps[i].name);
+        const int slot = kFirst + i;
+        const QString row = QStringLiteral("\trow %1\t").arg(slot + 1);
+        const QString prefix = steps[i].recorded ? QStringLiteral("sent") : QStringLiteral("unfinished, nothing recorded");
+        EXPECT_EQ(lines.filter(prefix + row).size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+        const Card now = other_->readCard(slot).current.card;
+        EXPECT_EQ(now.progId != 0, steps[i].recorded);
+        std::vector<CardVersion> versions;
+        ASSERT_TRUE(other_->history(slot, versions).ok());
+        const auto programmings = std::count_if(versions.begin(), versions.end(), [](const CardVersion& v) {
+            return JournalProgrammedRevision(v.kind) >= 0;
+        });
+        EXPECT_EQ(programmings, steps[i].recorded ? 1 : 0);
+    }
+    EXPECT_EQ(fieldText(other_->readCard(recordedSlot).current.card.objectName), QStringLiteral("Их правка"));
+    EXPECT_TRUE(sync().isEmpty()) << "nothing twice";
 }
 
 } // namespace

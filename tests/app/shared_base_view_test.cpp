@@ -14,8 +14,6 @@
 namespace k8w::test {
 namespace {
 
-QString statusText(TForm1& w) { return w.findChild<QLabel*>(QStringLiteral("BaseStatusLabel"))->text(); }
-
 // Hosts and database, never a password; the state follows the calls: with
 // the server gone the window works on this computer's copy ("нет связи")
 // until a change reaches the server again. A message of the moment shows

@@ -23,6 +23,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTabBar>
@@ -38,8 +39,19 @@ namespace k8w::test {
 // The server of the test program, from the first test to the end of the run.
 PgTestServer& server();
 
+inline QString statusText(TForm1& w) { return w.findChild<QLabel*>(QStringLiteral("BaseStatusLabel"))->text(); }
+
 inline const QString kLostPrefix = QStringLiteral("Нет связи с общей базой карточек:\n");
 inline const QString kLostSuffix = QStringLiteral("\n\nИзменения не записаны.");
+
+inline KeyEntry installedKey() {
+    KeyEntry key{};
+    key.state = 1;
+    key.subscriber = 3;
+    key.keyCode[0] = 0x42;
+    key.entryDate = 45100.5;
+    return key;
+}
 
 class SharedBaseWindowTest : public WindowTest {
 protected:
@@ -101,6 +113,17 @@ protected:
             return QString();
         };
         ASSERT_TRUE(other_->updateCard(slot, whole, QStringLiteral("copy")).ok());
+    }
+    // A new base whose card in slot 3 has a key in its first key slot, shown in the window.
+    void showKeyedCardOfAFreshBase() {
+        freshBase();
+        Card card = usedCard(100, QStringLiteral("N-4"), QStringLiteral("Наш объект"));
+        card.modeFlags = kModePartSupport;
+        card.keys[0][0] = installedKey();
+        seed(3, card);
+        openShared();
+        clickRow(4);
+        boxes.clear();
     }
     // The card as the base now has it (a fresh session: the server may have restarted).
     Card stored(int slot) { return openStore()->readCard(slot).current.card; }
@@ -167,13 +190,5 @@ protected:
     std::unique_ptr<TForm1> second_;
 };
 
-inline KeyEntry installedKey() {
-    KeyEntry key{};
-    key.state = 1;
-    key.subscriber = 3;
-    key.keyCode[0] = 0x42;
-    key.entryDate = 45100.5;
-    return key;
-}
 
 } // namespace k8w::test

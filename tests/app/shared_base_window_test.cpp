@@ -26,7 +26,8 @@ PgTestServer& server() { return ServerEnvironment::server(); }
 namespace {
 
 // A save, a deletion and a key change of a card someone else changed since
-// the window showed it ask first; Yes writes over theirs, No shows theirs.
+// the window showed it (in what the change writes) ask first; Yes writes over
+// theirs, No shows theirs.
 TEST_F(SharedBaseWindowTest, AChangeOfACardChangedElsewhereAsksAndYesWritesOverNoShowsTheirs) {
     struct Case {
         const char* what;
@@ -61,7 +62,11 @@ TEST_F(SharedBaseWindowTest, AChangeOfACardChangedElsewhereAsksAndYesWritesOverN
          [&] {
              inKeyTable([&](TkeysForm& keys) {
                  selectKeySlot(keys, 1, 0);
-                 theyChange(3, theirObject);  // no event runs before the deletion
+                 // the same key slot, beside the object; no event runs before the deletion
+                 theyChange(3, theirObject);
+                 KeyEntry theirs = installedKey();
+                 theirs.subscriber = 9;
+                 ASSERT_TRUE(other_->setKey(3, 0, 0, theirs, other_->readCard(3).current.revision).ok());
                  keys.keyDelBtnClick();
              });
          },
@@ -74,14 +79,7 @@ TEST_F(SharedBaseWindowTest, AChangeOfACardChangedElsewhereAsksAndYesWritesOverN
     for (const Case& c : cases) {
         for (const MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
             SCOPED_TRACE(std::string(c.what) + (answer == MsgAnswer::Yes ? ", Yes" : ", No"));
-            freshBase();
-            Card card = usedCard(100, QStringLiteral("N-4"), QStringLiteral("Наш объект"));
-            card.modeFlags = kModePartSupport;
-            card.keys[0][0] = installedKey();
-            seed(3, card);
-            openShared();
-            clickRow(4);
-            boxes.clear();
+            showKeyedCardOfAFreshBase();
             for (int q = 0; q < c.ownQuestions; ++q) boxes.answer(MsgAnswer::Yes);  // "delete?"
             boxes.answer(answer);
             c.act();
@@ -104,6 +102,69 @@ TEST_F(SharedBaseWindowTest, AChangeOfACardChangedElsewhereAsksAndYesWritesOverN
             }
             closeWindows();
         }
+    }
+}
+
+// Another user's change of what a save or a key change keeps as the base has
+// it (the programming result, other keys, the card beside a key) asks nothing:
+// the change is written over the newest version and both are kept.
+TEST_F(SharedBaseWindowTest, AChangeBesideWhatTheUserChangesAsksNothingAndKeepsBoth) {
+    const auto theirResult = [&] { ASSERT_TRUE(other_->recordProgramming(3, 0x2222, 46000.5).ok()); };
+    const auto theirKey = [&](int entry) {
+        return [this, entry] { ASSERT_TRUE(other_->setKey(3, 0, entry, installedKey(), other_->readCard(3).current.revision).ok()); };
+    };
+    const auto save = [&](const std::function<void()>& theirs) {
+        startEditing();
+        type("Edit1", QStringLiteral("Мой объект"));
+        theirs();
+        click("BitBtn2");
+    };
+    const auto deleteKey = [&](const std::function<void()>& theirs) {
+        boxes.answer(MsgAnswer::Yes);  // "delete the key?"
+        inKeyTable([&](TkeysForm& keys) {
+            selectKeySlot(keys, 1, 0);
+            theirs();
+            keys.keyDelBtnClick();
+        });
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::function<void(const Card&)> expect;
+    };
+    const Case cases[] = {
+        {"save beside a result", [&] { save(theirResult); },
+         [](const Card& c) {
+             EXPECT_EQ(fieldText(c.objectName), QStringLiteral("Мой объект"));
+             EXPECT_EQ(+c.progId, 0x2222);
+         }},
+        {"save beside a key", [&] { save(theirKey(1)); },
+         [](const Card& c) {
+             EXPECT_EQ(fieldText(c.objectName), QStringLiteral("Мой объект"));
+             EXPECT_EQ(c.keys[0][1].state, 1);
+         }},
+        {"key beside a key", [&] { deleteKey(theirKey(1)); },
+         [](const Card& c) {
+             EXPECT_EQ(c.keys[0][0].state, 0);
+             EXPECT_EQ(c.keys[0][1].state, 1);
+         }},
+        {"key beside the card",
+         [&] { deleteKey([&] { theyChange(3, [](Card& c) { setFieldText(c.objectName, QStringLiteral("Их объект")); }); }); },
+         [](const Card& c) {
+             EXPECT_EQ(c.keys[0][0].state, 0);
+             EXPECT_EQ(fieldText(c.objectName), QStringLiteral("Их объект"));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        showKeyedCardOfAFreshBase();
+        c.act();
+        EXPECT_EQ(questionsAsked(kCardConflictQuestion.left(kCardConflictQuestion.indexOf(QLatin1Char('%')))), 0);
+        EXPECT_FALSE(window().isEditMode());
+        const Card now = stored(3);
+        c.expect(now);
+        EXPECT_EQ(std::memcmp(&now, &window().cardTable().cards[3], sizeof(Card)), 0) << "the window shows both";
+        closeWindows();
     }
 }
 
@@ -240,7 +301,10 @@ TEST_F(SharedBaseWindowTest, ServerGoneDuringASaveKeepsTheEditAndTheNextSaveAfte
 }
 
 // Without the server the window goes on with this computer's copy: the
-// device is programmed, its result waits in the journal, card changes wait.
+// device is programmed, its result waits in the journal (the status bar
+// counts it), card changes wait. The server back, the window finds it by
+// itself and sends the result; the edit kept meanwhile is then saved without
+// a question, since only the window's own result moved the card.
 TEST_F(SharedBaseWindowTest, ServerGoneBeforeProgrammingProgramsFromTheCopy) {
     seed(0, usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад")));
     openShared();
@@ -253,11 +317,70 @@ TEST_F(SharedBaseWindowTest, ServerGoneBeforeProgrammingProgramsFromTheCopy) {
     expectConnectionLostBox(0);
     EXPECT_EQ(boxes.last().text, link::kProgDoneText);
     EXPECT_EQ(window().cardBase().store().localState().waitingResults, 1);
+    EXPECT_TRUE(statusText(window()).endsWith(kResultsWaitingStatus.arg(1))) << statusText(window()).toStdString();
+    const std::uint16_t recorded = window().cardTable().cards[0].progId;
     startEditing();  // a change is refused while the server cannot be reached
     type("Edit1", QStringLiteral("Набрано"));
     click("BitBtn2");
     EXPECT_EQ(boxes.last().text, kCardBaseOfflineText);
     EXPECT_TRUE(window().isEditMode()) << "what was typed is kept";
+
+    server().start();
+    restart.dismiss();
+    ASSERT_TRUE(waitFor([this] { return window().cardBase().link() == WindowCardBase::Link::Connected; }));
+    EXPECT_EQ(window().cardBase().waitingResults(), 0);
+    EXPECT_EQ(statusText(window()), kSharedBaseStatus.arg(server().folder() + QLatin1Char('/') + db_, kBaseConnected));
+    EXPECT_EQ(+stored(0).progId, recorded);
+    boxes.clear();
+    click("BitBtn2");
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_FALSE(window().isEditMode());
+    const Card now = stored(0);
+    EXPECT_EQ(fieldText(now.objectName), QStringLiteral("Набрано"));
+    EXPECT_EQ(+now.progId, recorded);
+}
+
+// Started while the server cannot be reached, the window offers this
+// computer's copy (No ends the program); on the copy a device is programmed,
+// and when the server comes back the window finds it by itself.
+TEST_F(SharedBaseWindowTest, StartedOnTheCopyTheWindowReturnsToTheServerByItself) {
+    seed(0, usedCard(32001, QStringLiteral("12"), QStringLiteral("Склад")));
+    openShared();  // leaves this computer's copy
+    closeWindows();
+    server().stop();
+    auto restart = qScopeGuard([] { server().start(); });
+    const QStringList arguments{QStringLiteral("k8w-prog"), QStringLiteral("--base"), uri()};
+    CardBaseLock lock(kCardFileName);
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        boxes.clear();
+        boxes.answer(answer);
+        std::unique_ptr<CardStore> store = OpenStartupCardBase(arguments, true, lock);
+        ASSERT_EQ(boxes.shown().size(), 1);
+        EXPECT_EQ(boxes.last().title, kAttention);
+        EXPECT_EQ(boxes.last().buttons, MsgButtons::YesNo);
+        EXPECT_TRUE(boxes.last().text.startsWith(kOpenBaseCopyQuestion.section(QLatin1Char('%'), 0, 0)));
+        EXPECT_EQ(store != nullptr, answer == MsgAnswer::Yes);
+        if (!store) continue;
+        window_ = std::make_unique<TForm1>(std::move(store), hardware);
+        window_->show();
+    }
+    EXPECT_EQ(window().cardBase().link(), WindowCardBase::Link::Offline);
+    boxes.clear();
+    click("ProgBtn");
+    ASSERT_TRUE(waitForWorker());
+    EXPECT_EQ(boxes.last().text, link::kProgDoneText);
+    EXPECT_EQ(window().cardBase().waitingResults(), 1);
+    const std::uint16_t recorded = window().cardTable().cards[0].progId;
+
+    server().start();
+    restart.dismiss();
+    ASSERT_TRUE(waitFor([this] { return window().cardBase().link() == WindowCardBase::Link::Connected; }));
+    EXPECT_EQ(window().cardBase().waitingResults(), 0);
+    EXPECT_EQ(+stored(0).progId, recorded);
+    other_ = openStore();  // the other user's session began before the restart
+    theyChange(0, [](Card& c) { setFieldText(c.address, QStringLiteral("Новый адрес")); });
+    EXPECT_TRUE(waitFor([this] { return fieldText(window().cardTable().cards[0].address) == QStringLiteral("Новый адрес"); }))
+        << "it listens again";
 }
 
 // A user who may only read the base sees the changing controls disabled

@@ -1,10 +1,13 @@
 #include "cards/card.h"
+#include "cards/card_parts.h"
 #include "cards/card_table.h"
+#include "cards/programming_result.h"
 #include "common/cp1251.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace k8w {
 namespace {
@@ -52,6 +55,33 @@ TEST(CardTable, HoldsNineThousandZeroSlotsAndClearsThem) {
     table->clear();
     EXPECT_EQ(+table->cards[8999].codeUoo, 0u);
     EXPECT_EQ(table->cardTemplate.timePass, 0);
+}
+
+
+// What a save keeps as the base has it (the result, the keys) is not an own
+// field; a key slot is compared alone.
+TEST(CardParts, OwnFieldsLeaveOutTheResultAndTheKeysAndKeySlotsStandAlone) {
+    struct Case {
+        const char* what;
+        std::function<void(Card&)> change;
+        bool sameOwn, sameSlot12;
+    };
+    const Case cases[] = {
+        {"object name", [](Card& c) { setFieldText(c.objectName, QStringLiteral("Склад")); }, false, true},
+        {"change date", [](Card& c) { c.changeDate = 46000.25; }, false, true},
+        {"version byte", [](Card& c) { c.version = 1; }, false, true},
+        {"result", [](Card& c) { RecordProgramming(c, 0x1234, 46000.5); }, true, true},
+        {"key 1/2", [](Card& c) { c.keys[1][2].subscriber = 7; }, true, false},
+        {"key 1/3", [](Card& c) { c.keys[1][3].state = 1; }, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Card before{};
+        Card after = before;
+        c.change(after);
+        EXPECT_EQ(SameOwnFields(before, after), c.sameOwn);
+        EXPECT_EQ(SameKeySlot(before, after, 1, 2), c.sameSlot12);
+    }
 }
 
 } // namespace

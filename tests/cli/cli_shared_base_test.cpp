@@ -16,6 +16,7 @@
 
 #include <QFile>
 
+#include <csignal>
 #include <cstring>
 #include <iostream>
 
@@ -246,6 +247,42 @@ TEST_F(CliSharedBase, ProgramWithoutTheServerWaitsInTheJournalUntilSync) {
     const CliRun again = runCli(sync);
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_TRUE(again.out.isEmpty()) << "sent once: " << again.out.toStdString();
+}
+
+// Killed mid-exchange without the server (the device stopped answering),
+// `program` leaves an attempt that sync reports as unfinished and never
+// records as done.
+TEST_F(CliSharedBase, ProgramKilledMidExchangeIsReportedUnfinishedAndRecordsNothing) {
+    ASSERT_TRUE(store()->saveCard(0, makeCard(700, "dev"), 0).ok());
+    const QStringList sync{QStringLiteral("sync"), QStringLiteral("--base"), uri};
+    ASSERT_EQ(runCli(sync).exitCode, 0);  // the copy
+    SimProcess sim({QStringLiteral("--image"), QStringLiteral("device.img")});
+    server().stop();
+    ::kill(static_cast<pid_t>(sim.pid()), SIGSTOP);
+    QProcess program;
+    program.start(QStringLiteral(K8W_CLI_PATH), {QStringLiteral("program"), QStringLiteral("--row"), QStringLiteral("1"),
+                                                 QStringLiteral("--base"), uri, QStringLiteral("--port"), sim.path()});
+    // The attempt is in the journal before the first byte goes out.
+    const auto begun = [] {
+        for (const QString& name : QDir().entryList({QStringLiteral("k8w-copy-*.journal")})) {
+            QFile journal(name);
+            if (journal.open(QIODevice::ReadOnly) && journal.readAll().contains("\"begun\"")) return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 1000 && !begun(); ++i) program.waitForFinished(10);
+    EXPECT_TRUE(begun());
+    EXPECT_EQ(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
+    ::kill(static_cast<pid_t>(sim.pid()), SIGCONT);
+    server().start();
+
+    const CliRun sent = runCli(sync);
+    EXPECT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+    EXPECT_TRUE(sent.out.startsWith(QStringLiteral("unfinished, nothing recorded\trow 1\t"))) << sent.out.toStdString();
+    EXPECT_EQ(+store()->readCard(0).current.card.progId, 0);
+    EXPECT_TRUE(runCli(sync).out.isEmpty()) << "reported once";
 }
 
 TEST_F(CliSharedBase, APasswordInTheUriIsNeverPrinted) {

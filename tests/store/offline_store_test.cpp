@@ -101,6 +101,8 @@ TEST_F(OfflineStoreTest, ResultsProgrammedWithoutTheServerReachItOnceOnTheNewest
     std::vector<CardVersion> history;
     ASSERT_TRUE(other->history(3, history).ok());
     EXPECT_EQ(history.front().kind, JournalProgramKind(revisions_[3]));
+    EXPECT_EQ(JournalProgrammedRevision(history.front().kind), revisions_[3]);
+    EXPECT_EQ(JournalProgrammedRevision(QStringLiteral("program")), -1);
     ASSERT_TRUE(store->sendWaitingResults(notices).ok());
     EXPECT_TRUE(notices.empty()) << "sent once";
     EXPECT_EQ(other->history(3, history).ok() ? history.size() : 0u, 3u);

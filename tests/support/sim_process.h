@@ -25,6 +25,7 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
     // The terminal the simulated device answers on.
     const QString& path() const { return path_; }
+    qint64 pid() const { return process_.processId(); }
 
 private:
     QProcess process_;
