@@ -36,7 +36,7 @@ inline const QString kBaseConnected = QStringLiteral("связь есть");
 inline const QString kBaseReconnecting = QStringLiteral("восстановление связи");
 inline const QString kBaseOffline = QStringLiteral("нет связи");
 // After the state, while programming results wait on this computer.
-inline const QString kResultsWaitingStatus = QStringLiteral("; результатов программирования ждут отправки: %1");
+inline const QString kResultsWaitingStatus = QStringLiteral("; не отправлено результатов: %1");
 // Who last changed the card shown, on a base that keeps its history.
 inline const QString kCardChangedText = QStringLiteral("Изменено: %1, %2");
 

@@ -19,6 +19,7 @@ QStatusBar* TForm1::statusBar() const { return ui->statusBar; }
 void TForm1::setUpBaseState() {
     baseStatus_ = new QLabel(ui->statusBar);
     baseStatus_->setObjectName(QStringLiteral("BaseStatusLabel"));
+    baseStatus_->setContentsMargins(0, 0, 8, 0);  // clear of the window's edge
     // Permanent: a message of the moment shows beside it, not over it.
     ui->statusBar->addPermanentWidget(baseStatus_);
     connect(cardBase_.get(), &WindowCardBase::linkChanged, this, [this] { showBaseState(); });

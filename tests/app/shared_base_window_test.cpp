@@ -318,6 +318,7 @@ TEST_F(SharedBaseWindowTest, ServerGoneBeforeProgrammingProgramsFromTheCopy) {
     EXPECT_EQ(boxes.last().text, link::kProgDoneText);
     EXPECT_EQ(window().cardBase().store().localState().waitingResults, 1);
     EXPECT_TRUE(statusText(window()).endsWith(kResultsWaitingStatus.arg(1))) << statusText(window()).toStdString();
+    window().grab().save(QStringLiteral(K8W_PICTURE_DIR "/main_window_offline_waiting.png"));
     const std::uint16_t recorded = window().cardTable().cards[0].progId;
     startEditing();  // a change is refused while the server cannot be reached
     type("Edit1", QStringLiteral("Набрано"));
