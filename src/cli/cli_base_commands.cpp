@@ -7,7 +7,6 @@
 #include "cli/cli_row_card.h"
 
 #include "cards/card_table.h"
-#include "store/pg_card_store.h"
 #include "common/cp1251.h"
 
 namespace k8w::cli {
@@ -32,7 +31,7 @@ int runBaseInit(const Options& options) {
         return kExitBadInput;
     }
     InitOutcome outcome = InitOutcome::Unchanged;
-    if (const QString error = InitPgCardBase(uri, nullptr, &outcome); !error.isEmpty()) {
+    if (const QString error = InitSharedCardBase(uri, &outcome); !error.isEmpty()) {
         printError(QStringLiteral("cannot create the card base in %1: %2").arg(CardBaseUriForDisplay(uri), error));
         return kExitBadInput;
     }

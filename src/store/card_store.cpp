@@ -66,6 +66,11 @@ std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess
     return MakeOfflineCardStore(std::move(server), location, BaseCopyPath(QDir::currentPath(), location));
 }
 
+QString InitSharedCardBase(const QString& uri, InitOutcome* outcome) {
+    if (!IsCardBaseUri(uri)) return QStringLiteral("not a postgresql:// URI");
+    return InitPgCardBase(uri, nullptr, outcome);
+}
+
 std::unique_ptr<CardStore> OpenCardBaseCopy(const QString& uri, QDateTime* renewedAt, CardFileAccess access) {
     const QString path = BaseCopyPath(QDir::currentPath(), uri);
     if (!IsCardBaseUri(uri) || !QFileInfo::exists(path)) return nullptr;

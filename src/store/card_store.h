@@ -246,6 +246,15 @@ enum class CardFileAccess {
 // A shared base is worked on through this data folder's copy of it (see
 // localState): its cards are renewed there as they arrive.
 std::unique_ptr<CardStore> OpenCardStore(const QString& location, CardFileAccess fileAccess, QString* error);
+enum class InitOutcome {
+    Created,    // the tables were made
+    Upgraded,   // a base of an older version was brought up to this program's
+    Unchanged,  // the base was of this version already (or the call failed)
+};
+// Sets up the shared base a URI names: creates its tables, or upgrades a base
+// of an older version; a newer one is refused. Empty on success, else why not.
+QString InitSharedCardBase(const QString& uri, InitOutcome* outcome);
+
 // A shared base opened from this data folder's copy of it, when the server
 // cannot be reached; null when there is no copy. `renewedAt`: when the copy
 // was last renewed. Held (a window): the server is tried again in the

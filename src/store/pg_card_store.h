@@ -11,12 +11,6 @@ std::unique_ptr<CardStore> OpenPgCardStore(const QString& uri, QString* error);
 // lost connection while the server cannot be reached).
 std::unique_ptr<CardStore> PgCardStoreConnectingLater(const QString& uri);
 
-enum class InitOutcome {
-    Created,    // the tables were made
-    Upgraded,   // a base of an older version was brought up to this program's
-    Unchanged,  // the base was of this version already (or the call failed)
-};
-
 // Creates the card base's tables in the database `uri` names, or upgrades a
 // base of an older version. A base of this version is left as it is
 // (`created` false); one of a newer version is refused. Empty on success,
