@@ -19,6 +19,11 @@ void addOnce(std::vector<int>& list, int slot) {
 
 const std::string kVersionColumns = "revision, (extract(epoch FROM changed_at) * 1000)::int8, changed_by, data";
 
+// Whether this session can write: the right on the table, and neither a
+// read-only session nor a standby.
+const std::string kMayWrite = "has_table_privilege('k8w_cards', 'UPDATE') AND NOT pg_is_in_recovery() "
+                              "AND current_setting('transaction_read_only') = 'off'";
+
 } // namespace
 
 QString PgCardStore::open() {
@@ -30,10 +35,12 @@ QString PgCardStore::open() {
 // What every new session does: check the base, learn the rights, listen for
 // changes and, when it renews a lost one, find what moved meanwhile.
 CardStoreResult PgCardStore::setUpSession(bool renewed) {
-    if (const QString why = CheckBaseVersion(conn_); !why.isEmpty())
-        return {conn_.live() ? CardStoreStatus::Unreadable : CardStoreStatus::ConnectionLost, why, {}};
-    if (CardStoreResult rights = learnRights(); !rights.ok()) return rights;
-    if (Result listen = conn_.exec(std::string("LISTEN ") + kChannel); !listen.ok()) return failure(listen);
+    if (!setUpAtOnce()) {
+        if (const QString why = CheckBaseVersion(conn_); !why.isEmpty())
+            return {conn_.live() ? CardStoreStatus::Unreadable : CardStoreStatus::ConnectionLost, why, {}};
+        if (CardStoreResult rights = learnRights(); !rights.ok()) return rights;
+        if (Result listen = conn_.exec(std::string("LISTEN ") + kChannel); !listen.ok()) return failure(listen);
+    }
     if (renewed) {
         // A store that never had a session has seen nothing: everything is read anew.
         if (hadSession_) noteMovedSlots(); else reloadAll_ = true;
@@ -44,14 +51,22 @@ CardStoreResult PgCardStore::setUpSession(bool renewed) {
     return {};
 }
 
-// Whether this session can write: the right on the table, and neither a
-// read-only session nor a standby.
 CardStoreResult PgCardStore::learnRights() {
-    Result res = conn_.exec("SELECT has_table_privilege('k8w_cards', 'UPDATE') AND NOT pg_is_in_recovery() "
-                            "AND current_setting('transaction_read_only') = 'off'");
+    Result res = conn_.exec("SELECT " + kMayWrite);
     if (!res.ok()) return failure(res);
     canWrite_ = res.boolean(0, 0);
     return {};
+}
+
+// A base of this program's version is set up in one round trip: listen, the
+// version and the rights in one text. False when the base is of another
+// version or anything failed: the steps one by one then say why (listening
+// twice does no harm).
+bool PgCardStore::setUpAtOnce() {
+    Result res = conn_.exec(std::string("LISTEN ") + kChannel + "; SELECT k8w_base_version(), " + kMayWrite, {}, 0);
+    if (!res.ok() || res.rows() != 1 || res.text(0, 0) != QString::number(kSchemaVersion)) return false;
+    canWrite_ = res.text(0, 1) == QStringLiteral("t");
+    return true;
 }
 
 // Compares the server's revisions with those this store last saw.

@@ -43,6 +43,7 @@ private:
     CardStoreResult ensureConnected();
     CardStoreResult setUpSession(bool renewed);
     CardStoreResult learnRights();
+    bool setUpAtOnce();
     void noteMovedSlots();
     CardStoreResult lost();
     CardStoreResult failure(const Result& res);

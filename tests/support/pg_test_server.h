@@ -1,7 +1,7 @@
 #pragma once
 // A real PostgreSQL server of the system's packages, started in a temporary
-// folder for one test program: its own cluster, no TCP port, a unix socket
-// in the folder. The server refuses to run as root, so a root test run hands
+// folder for one test program: its own cluster, a unix socket in the folder
+// and, when asked, a free TCP port on the loopback address. The server refuses to run as root, so a root test run hands
 // the folder to the system user postgres and runs the server tools as it.
 #include <QDir>
 #include <QFile>
@@ -10,6 +10,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -20,8 +23,10 @@ namespace k8w::test {
 class PgTestServer {
 public:
     // `durable`: commits are synced to disk as on a real server (benchmarks);
-    // tests skip the syncs.
-    explicit PgTestServer(bool durable = false) : durable_(durable) {
+    // tests skip the syncs. `loopbackTcp`: the server also listens on
+    // 127.0.0.1 at port(), a port free when the server was made.
+    explicit PgTestServer(bool durable = false, bool loopbackTcp = false) : durable_(durable), tcp_(loopbackTcp) {
+        if (tcp_) port_ = freeLoopbackPort();
         dir_.setAutoRemove(true);
         const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql"))
                                       .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
@@ -55,9 +60,10 @@ public:
         tool(QStringLiteral("pg_ctl"),
              {QStringLiteral("-D"), dataDir(), QStringLiteral("-l"), dir_.filePath(QStringLiteral("server.log")),
               QStringLiteral("-w"), QStringLiteral("-o"),
-              QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c max_connections=60 %3")
+              QStringLiteral("-k %1 -p %2 -c listen_addresses='%3' -c max_connections=60 %4")
                   .arg(dir_.path())
-                  .arg(kPort)
+                  .arg(port_)
+                  .arg(tcp_ ? QStringLiteral("127.0.0.1") : QString())
                   .arg(durable_ ? QString()
                                 : QStringLiteral("-c fsync=off -c full_page_writes=off -c synchronous_commit=off")),
               QStringLiteral("start")});
@@ -73,7 +79,7 @@ public:
     QString uri(const QString& db, const QString& user = QString()) const {
         return QStringLiteral("postgresql://%1@/%2?host=%3&port=%4")
             .arg(user.isEmpty() ? kSuperuser : user, db, dir_.path())
-            .arg(kPort);
+            .arg(port_);
     }
 
     // Runs SQL as the superuser in database `db`; throws on failure.
@@ -81,7 +87,7 @@ public:
         return tool(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"),
                                              QStringLiteral("-t"), QStringLiteral("-v"),
                                              QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), dir_.path(),
-                                             QStringLiteral("-p"), QString::number(kPort), QStringLiteral("-U"),
+                                             QStringLiteral("-p"), QString::number(port_), QStringLiteral("-U"),
                                              kSuperuser, QStringLiteral("-d"), db, QStringLiteral("-c"), statements},
                     false);
     }
@@ -94,10 +100,26 @@ public:
     }
 
     QString folder() const { return dir_.path(); }
+    // The TCP port on 127.0.0.1 when the server listens there; it also names the socket file.
+    int port() const { return port_; }
 
 private:
-    static constexpr int kPort = 5432;  // only names the socket file: no TCP port is opened
+    static constexpr int kSocketOnlyPort = 5432;  // only names the socket file: no TCP port is opened
     inline static const QString kSuperuser = QStringLiteral("k8w");
+
+    // A port the system hands out for 127.0.0.1 at this moment.
+    static int freeLoopbackPort() {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!bound) fail(QStringLiteral("no free TCP port on 127.0.0.1"));
+        return ntohs(address.sin_port);
+    }
 
     QString dataDir() const { return dir_.filePath(QStringLiteral("data")); }
 
@@ -134,6 +156,8 @@ private:
     }
 
     bool durable_ = false;
+    bool tcp_ = false;
+    int port_ = kSocketOnlyPort;
     QTemporaryDir dir_;
     QString bin_;
     bool running_ = false;
