@@ -36,6 +36,10 @@ QString PgCardStore::open() {
 // changes and, when it renews a lost one, find what moved meanwhile.
 CardStoreResult PgCardStore::setUpSession(bool renewed) {
     if (!setUpAtOnce()) {
+        if (!conn_.live()) {  // lost on the way: the steps would only wait again
+            conn_.tellSocket();
+            return lost();
+        }
         if (const QString why = CheckBaseVersion(conn_); !why.isEmpty())
             return {conn_.live() ? CardStoreStatus::Unreadable : CardStoreStatus::ConnectionLost, why, {}};
         if (CardStoreResult rights = learnRights(); !rights.ok()) return rights;
