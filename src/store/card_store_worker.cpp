@@ -23,10 +23,9 @@ void merge(CardChanges& into, const CardChanges& more) {
 
 } // namespace
 
-CardStoreWorker::CardStoreWorker(CardStore& inner, WorkerState& state, QObject& owner,
-                                 std::function<void()> announce, const CardStoreWorkerTimes& times)
-    : inner_(inner), state_(state), owner_(owner), announce_(std::move(announce)), times_(times),
-      nextDelay_(times.reconnectFirst) {}
+CardStoreWorker::CardStoreWorker(CardStore& inner, WorkerState& state, CardStoreOwner& owner,
+                                 const CardStoreWorkerTimes& times)
+    : inner_(inner), state_(state), owner_(owner), times_(times), nextDelay_(times.reconnectFirst) {}
 
 CardStoreWorker::~CardStoreWorker() { CardStoreNotices::setSocketListener(inner_, {}); }
 
@@ -40,6 +39,17 @@ void CardStoreWorker::start() {
         state_.canWrite = inner_.canWrite();
     }
     socketChanged(CardStoreNotices::socket(inner_));
+}
+
+void CardStoreWorker::runQueued() {
+    std::shared_ptr<WorkerJob> job;
+    {
+        std::lock_guard lock(state_.mutex);
+        if (state_.queued.empty()) return;
+        job = std::move(state_.queued.front());
+        state_.queued.pop_front();
+    }
+    run(job);
 }
 
 void CardStoreWorker::run(const std::shared_ptr<WorkerJob>& job) {
@@ -56,9 +66,7 @@ void CardStoreWorker::run(const std::shared_ptr<WorkerJob>& job) {
         job->done = true;
         state_.canWrite = inner_.canWrite();
     }
-    QMetaObject::invokeMethod(&owner_, [job] {
-        if (job->loop) job->loop->quit();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&owner_, "jobDone", Qt::QueuedConnection);
     collectChanges();
 }
 
@@ -93,7 +101,7 @@ void CardStoreWorker::collectChanges() {
         std::lock_guard lock(state_.mutex);
         merge(state_.pending, changes);
     }
-    QMetaObject::invokeMethod(&owner_, announce_, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&owner_, "changesPending", Qt::QueuedConnection);
 }
 
 // Any read renews the session; a renewed one announces that anything may have

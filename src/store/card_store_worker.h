@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -22,42 +24,55 @@ struct WorkerJob {
     CardStoreResult result;
     bool done = false;
     bool abandoned = false;  // the owner gave up waiting: the result is dropped
-    // The owner's thread only.
-    QEventLoop* loop = nullptr;
 };
 
 // What the owner and the worker share.
 struct WorkerState {
     std::mutex mutex;
+    std::deque<std::shared_ptr<WorkerJob>> queued;  // posted by the owner, not taken yet
     std::shared_ptr<WorkerJob> running;  // the job the worker runs, if any
     int socket = -1;                     // the inner store's current socket
     CardChanges pending;                 // changes not taken by the owner yet
     bool canWrite = false;
 };
 
+// Lives on the owner's thread: what the worker reports is run there. The two
+// sides tell each other only that something happened (by name, without data);
+// what happened is in WorkerState, under its lock.
+class CardStoreOwner final : public QObject {
+    Q_OBJECT
+public:
+    CardStoreOwner(std::function<void()> jobDone, std::function<void()> changesPending)
+        : jobDone_(std::move(jobDone)), changesPending_(std::move(changesPending)) {}
+    Q_INVOKABLE void jobDone() { jobDone_(); }
+    Q_INVOKABLE void changesPending() { changesPending_(); }
+
+private:
+    std::function<void()> jobDone_;
+    std::function<void()> changesPending_;
+};
+
 class CardStoreWorker final : public QObject {
     Q_OBJECT
 public:
-    // `owner` lives on the owner's thread: what the worker reports is run there.
-    // `announce` is run there when changes are pending.
-    CardStoreWorker(CardStore& inner, WorkerState& state, QObject& owner, std::function<void()> announce,
-                    const CardStoreWorkerTimes& times);
+    CardStoreWorker(CardStore& inner, WorkerState& state, CardStoreOwner& owner, const CardStoreWorkerTimes& times);
     ~CardStoreWorker() override;
 
     // On the worker thread: starts watching the inner store's socket.
-    void start();
-    // On the worker thread: runs one call, then takes what changed.
-    void run(const std::shared_ptr<WorkerJob>& job);
+    Q_INVOKABLE void start();
+    // On the worker thread: runs the job the owner queued first.
+    Q_INVOKABLE void runQueued();
 
 private:
+    // Runs one call, then takes what changed.
+    void run(const std::shared_ptr<WorkerJob>& job);
     void socketChanged(int socket);
     void collectChanges();
     void reconnect();
 
     CardStore& inner_;
     WorkerState& state_;
-    QObject& owner_;
-    std::function<void()> announce_;
+    CardStoreOwner& owner_;
     CardStoreWorkerTimes times_;
     std::chrono::milliseconds nextDelay_;
     QSocketNotifier* notifier_ = nullptr;

@@ -10,6 +10,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace k8w {
@@ -21,12 +22,12 @@ public:
         : inner_(std::move(inner)), times_(times), location_(inner_->location()),
           keepsHistory_(inner_->keepsHistory()) {
         state_.canWrite = inner_->canWrite();
-        worker_ = new CardStoreWorker(*inner_, state_, owner_, [this] { announce(); }, times_);
+        worker_ = new CardStoreWorker(*inner_, state_, owner_, times_);
         worker_->moveToThread(&thread_);
         QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
         thread_.setObjectName(QStringLiteral("card store"));
+        QMetaObject::invokeMethod(worker_, "start", Qt::QueuedConnection);
         thread_.start();
-        QMetaObject::invokeMethod(worker_, [w = worker_] { w->start(); }, Qt::QueuedConnection);
     }
     ~ThreadedCardStore() override {
         cutStuckCall();
@@ -155,6 +156,7 @@ private:
     }
     Outcome wait(const std::shared_ptr<WorkerJob>& job);
     void cutStuckCall();
+    void jobDone();
     void announce();
     void waiting(bool began);
 
@@ -163,7 +165,9 @@ private:
     QString location_;
     bool keepsHistory_ = false;
     mutable WorkerState state_;
-    QObject owner_;  // on the owner's thread: what the worker reports runs there
+    CardStoreOwner owner_{[this] { jobDone(); }, [this] { announce(); }};
+    // The calls the owner waits for, innermost last, each with its loop.
+    std::vector<std::pair<std::shared_ptr<WorkerJob>, QEventLoop*>> waits_;
     QThread thread_;
     CardStoreWorker* worker_ = nullptr;
     std::function<void()> changeListener_;
@@ -175,8 +179,12 @@ private:
 ThreadedCardStore::Outcome ThreadedCardStore::wait(const std::shared_ptr<WorkerJob>& job) {
     waiting(true);
     QEventLoop loop;
-    job->loop = &loop;
-    QMetaObject::invokeMethod(worker_, [w = worker_, job] { w->run(job); }, Qt::QueuedConnection);
+    waits_.emplace_back(job, &loop);
+    {
+        std::lock_guard lock(state_.mutex);
+        state_.queued.push_back(job);
+    }
+    QMetaObject::invokeMethod(worker_, "runQueued", Qt::QueuedConnection);
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&loop] { loop.quit(); });
@@ -192,7 +200,7 @@ ThreadedCardStore::Outcome ThreadedCardStore::wait(const std::shared_ptr<WorkerJ
         }
         loop.exec();
     }
-    job->loop = nullptr;
+    waits_.erase(std::find_if(waits_.begin(), waits_.end(), [&](const auto& w) { return w.first == job; }));
     bool given_up = false;
     CardStoreResult result;
     {
@@ -218,6 +226,13 @@ void ThreadedCardStore::cutStuckCall() {
         state_.running->abandoned = true;
         ::shutdown(state_.socket, SHUT_RDWR);
     }
+}
+
+// A call ended on the worker: each wait whose call is done leaves its loop.
+void ThreadedCardStore::jobDone() {
+    std::lock_guard lock(state_.mutex);
+    for (const auto& [job, loop] : waits_)
+        if (job->done) loop->quit();
 }
 
 void ThreadedCardStore::announce() {
