@@ -4,7 +4,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -37,7 +36,8 @@ std::optional<int> HandleWindowCommandLine(int argc, char* argv[], bool acceptsB
     // A console application only: no display is needed to print or refuse.
     int count = argc;
     const QCoreApplication console(count, argv);
-    const QString program = QFileInfo(QCoreApplication::arguments().value(0)).fileName();
+    // The program's own name: its file's without Windows' ".exe".
+    const QString program = QCoreApplication::applicationName();
     QCoreApplication::setApplicationVersion(TForm1::kProgramVersion);
 
     QCommandLineParser parser;
