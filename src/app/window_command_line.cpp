@@ -1,6 +1,7 @@
 #include "app/window_command_line.h"
 
 #include "app/tform1.h"
+#include "common/standard_streams.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ void addQtOptions(QCommandLineParser& parser) {
 }
 
 void print(std::FILE* to, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputs(text.toUtf8().constData(), to);
     std::fflush(to);
 }
 
@@ -34,6 +35,7 @@ void print(std::FILE* to, const QString& text) {
 
 std::optional<int> HandleWindowCommandLine(int argc, char* argv[], bool acceptsBase) {
     // A console application only: no display is needed to print or refuse.
+    PrepareStandardStreams();
     int count = argc;
     const QCoreApplication console(count, argv);
     // The program's own name: its file's without Windows' ".exe".

@@ -1,4 +1,4 @@
-#include "cli/cli_console.h"
+#include "common/standard_streams.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace k8w::cli {
+namespace k8w {
 namespace {
 
 UINT consoleCodePage = 0;
@@ -28,4 +28,4 @@ void PrepareStandardStreams() {
         std::atexit(restoreConsoleCodePage);
 }
 
-} // namespace k8w::cli
+} // namespace k8w
