@@ -26,8 +26,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(QT_HOST_PATH /usr)
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
 
-find_program(K8W_WINE wine)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${K8W_WINE})
+# Tests run under wine, through tools/windows-test-run.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/windows-test-run)
 
 # pkg-config reads only the Windows libraries' files, and takes their prefix
 # from where the files are now (the libraries were built elsewhere).

@@ -1,10 +1,10 @@
 #include "app/window_command_line.h"
 
 #include "app/tform1.h"
+#include "common/standard_streams.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -27,7 +27,7 @@ void addQtOptions(QCommandLineParser& parser) {
 }
 
 void print(std::FILE* to, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputs(text.toUtf8().constData(), to);
     std::fflush(to);
 }
 
@@ -35,9 +35,11 @@ void print(std::FILE* to, const QString& text) {
 
 std::optional<int> HandleWindowCommandLine(int argc, char* argv[], bool acceptsBase) {
     // A console application only: no display is needed to print or refuse.
+    PrepareStandardStreams();
     int count = argc;
     const QCoreApplication console(count, argv);
-    const QString program = QFileInfo(QCoreApplication::arguments().value(0)).fileName();
+    // The program's own name: its file's without Windows' ".exe".
+    const QString program = QCoreApplication::applicationName();
     QCoreApplication::setApplicationVersion(TForm1::kProgramVersion);
 
     QCommandLineParser parser;

@@ -1,11 +1,11 @@
 #include "store/card_base.h"
 
 #include "store/card_file.h"
+#include "store/card_lock_file.h"
 #include "cards/card_table.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 
 namespace k8w {
 namespace {
@@ -25,25 +25,24 @@ QString lockPathFor(const QString& databaseFileName) {
 } // namespace
 
 CardBaseLock::CardBaseLock(const QString& databaseFileName)
-    : lock_(std::make_unique<QLockFile>(lockPathFor(databaseFileName))) {
-    // Only a dead holder makes a lock stale: the window holds it all day.
-    lock_->setStaleLockTime(0);
-}
+    : lock_(std::make_unique<cardfs::LockFile>(lockPathFor(databaseFileName))) {}
 
 CardBaseLock::~CardBaseLock() { release(); }
 
 CardBaseLock::Result CardBaseLock::acquire(int waitMs) {
     if (held_) return Result::Held;
-    held_ = lock_->tryLock(waitMs);
-    if (held_) return Result::Held;
-    switch (lock_->error()) {
-    case QLockFile::LockFailedError:
+    switch (lock_->tryLock(waitMs)) {
+    case cardfs::LockFile::Outcome::Held:
+        held_ = true;
+        return Result::Held;
+    case cardfs::LockFile::Outcome::HeldByOther:
         return Result::HeldByOther;
-    case QLockFile::PermissionError:
+    case cardfs::LockFile::Outcome::NoAccess:
         return Result::NoAccess;
-    default:
-        return Result::Failed;
+    case cardfs::LockFile::Outcome::Failed:
+        break;
     }
+    return Result::Failed;
 }
 
 void CardBaseLock::release() {
@@ -54,8 +53,7 @@ void CardBaseLock::release() {
 
 CardBaseLock::Holder CardBaseLock::holder() const {
     Holder who;
-    QString host;
-    if (!lock_->getLockInfo(&who.pid, &host, &who.app)) who = {};
+    if (!lock_->holder(&who.pid, &who.app)) who = {};
     return who;
 }
 
@@ -67,7 +65,7 @@ QString CardBaseLock::holderText() const {
 
 bool CardBaseLock::heldByWindow() const { return isWindowProgram(holder().app); }
 
-QString CardBaseLock::lockFilePath() const { return lock_->fileName(); }
+QString CardBaseLock::lockFilePath() const { return lock_->path(); }
 
 CardUpdateResult UpdateCardFile(const QString& fileName, const CardChange& change, int lockWaitMs) {
     CardBaseLock lock(fileName);

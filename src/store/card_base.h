@@ -6,9 +6,11 @@
 #include <functional>
 #include <memory>
 
-class QLockFile;
-
 namespace k8w {
+
+namespace cardfs {
+class LockFile;
+}
 
 struct CardTable;
 
@@ -48,7 +50,7 @@ private:
     };
     Holder holder() const;  // as the lock file names it; empty when unreadable
 
-    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<cardfs::LockFile> lock_;
     bool held_ = false;
 };
 

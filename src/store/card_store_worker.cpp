@@ -1,12 +1,11 @@
 #include "store/card_store_worker.h"
 
 #include "store/card_store_notices.h"
+#include "store/pg_socket.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <sys/socket.h>
 
 #include <algorithm>
 
@@ -77,7 +76,7 @@ void CardStoreWorker::socketChanged(int socket) {
         std::lock_guard lock(state_.mutex);
         state_.socket = socket;
         // The owner gave up on the call under way: a new session of it is cut too.
-        if (socket >= 0 && state_.running && state_.running->abandoned) ::shutdown(socket, SHUT_RDWR);
+        if (socket >= 0 && state_.running && state_.running->abandoned) pgsocket::Cut(socket);
     }
     if (notifier_) {
         notifier_->setEnabled(false);

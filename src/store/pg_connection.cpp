@@ -1,12 +1,10 @@
 #include "store/pg_connection.h"
 
 #include "store/card_store.h"
+#include "store/pg_socket.h"
 
 #include <QDeadlineTimer>
 
-#include <poll.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace k8w::pg {
@@ -126,14 +124,15 @@ void Connection::giveUp(const QString& why) {
 }
 
 // Blocks until the socket is ready or the deadline passes.
-bool Connection::waitFor(short events, qint64 deadline) {
+bool Connection::waitFor(bool writable, qint64 deadline) {
     for (;;) {
         const qint64 left = deadline - QDeadlineTimer::current().deadline();
         if (left <= 0) return false;
-        pollfd fd{PQsocket(conn_), events, 0};
-        const int ready = ::poll(&fd, 1, static_cast<int>(left));
-        if (ready > 0) return true;
-        if (ready < 0 && errno != EINTR) return false;
+        switch (pgsocket::WaitFor(PQsocket(conn_), writable, static_cast<int>(left))) {
+        case pgsocket::Wait::Ready: return true;
+        case pgsocket::Wait::Failed: return false;
+        case pgsocket::Wait::NotYet: break;
+        }
     }
 }
 
@@ -159,7 +158,7 @@ Result Connection::exec(const std::string& sql, const std::vector<Param>& params
     if (!send(sql, params, resultFormat)) return Result(nullptr);
     for (int flushed; (flushed = PQflush(conn_)) != 0;) {
         if (flushed < 0) return Result(nullptr);
-        if (!waitFor(POLLIN | POLLOUT, deadline)) {
+        if (!waitFor(true, deadline)) {
             giveUp(noAnswer);
             return Result(nullptr);
         }
@@ -168,7 +167,7 @@ Result Connection::exec(const std::string& sql, const std::vector<Param>& params
     PGresult* last = nullptr;
     for (;;) {
         while (PQisBusy(conn_)) {
-            if (!waitFor(POLLIN, deadline)) {
+            if (!waitFor(false, deadline)) {
                 PQclear(last);
                 giveUp(noAnswer);
                 return Result(nullptr);

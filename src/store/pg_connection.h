@@ -52,7 +52,7 @@ public:
 
 private:
     bool send(const std::string& sql, const std::vector<Param>& params, int resultFormat);
-    bool waitFor(short events, qint64 deadline);
+    bool waitFor(bool writable, qint64 deadline);
     void giveUp(const QString& why);
     void keepNotices();
 

@@ -3,12 +3,11 @@
 #include "cards/card_table.h"
 #include "store/card_backup.h"
 #include "store/card_store_worker.h"
+#include "store/pg_socket.h"
 
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
-
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <optional>
@@ -224,7 +223,7 @@ void ThreadedCardStore::cutStuckCall() {
     std::lock_guard lock(state_.mutex);
     if (state_.running && state_.socket >= 0) {
         state_.running->abandoned = true;
-        ::shutdown(state_.socket, SHUT_RDWR);
+        pgsocket::Cut(state_.socket);
     }
 }
 
