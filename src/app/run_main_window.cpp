@@ -1,5 +1,6 @@
 #include "app/run_main_window.h"
 
+#include "app/app_fonts.h"
 #include "app/card_base_claim.h"
 #include "app/qt_message_boxes.h"
 #include "app/tform1.h"
@@ -79,6 +80,7 @@ int RunMainWindow(int argc, char* argv[], const AppHardware& hardware, CardBaseS
     if (const std::optional<int> end = HandleWindowCommandLine(argc, argv, source == CardBaseSource::Chosen))
         return *end;
     K8wApplication app(argc, argv);
+    loadAppFonts();
     // The application name stays the executable's: the database lock records
     // it, and a holder whose name is not its executable's is taken for stale.
     QtMessageBoxes boxes;

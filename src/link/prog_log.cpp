@@ -1,7 +1,6 @@
 #include "link/prog_log.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <QTime>
 
 namespace k8w::link {
@@ -19,13 +18,38 @@ void ProgLog::write(std::uint32_t msSinceStart, const QString& text, LogDirectio
     std::fflush(file_);
 }
 
+namespace {
+
+// The format without its time zone: each run of "t" goes with the blanks
+// around it. No regular expression: the log is written on the link's worker
+// thread, and a QRegularExpression matched there leaves Qt a per-thread JIT
+// stack whose clean-up at the thread's end crashes in the MinGW build, which
+// then hangs the program's exit.
+QString WithoutTimeZone(const QString& format) {
+    QString kept;
+    const qsizetype size = format.size();
+    for (qsizetype i = 0; i < size;) {
+        qsizetype j = i;
+        while (j < size && format[j].isSpace()) ++j;
+        if (j < size && format[j] == QLatin1Char('t')) {
+            while (j < size && format[j] == QLatin1Char('t')) ++j;
+            while (j < size && format[j].isSpace()) ++j;
+            i = j;
+            continue;
+        }
+        kept += format[i++];
+    }
+    return kept;
+}
+
+} // namespace
+
 QString LongTimeText(const QTime& localTime) {
     // The long format of the locale may name the time zone ("t", "tttt");
     // the log shows the time of day only.
     static const QString format = [] {
-        QString f = QLocale::system().timeFormat(QLocale::LongFormat);
-        f.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
-        return f.trimmed().isEmpty() ? QStringLiteral("HH:mm:ss") : f.trimmed();
+        const QString f = WithoutTimeZone(QLocale::system().timeFormat(QLocale::LongFormat)).trimmed();
+        return f.isEmpty() ? QStringLiteral("HH:mm:ss") : f;
     }();
     return QLocale::system().toString(localTime, format);
 }
