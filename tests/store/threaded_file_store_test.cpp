@@ -44,11 +44,11 @@ TEST(ThreadedFileStore, CallsRunOnTheWorkerInTurnAndTheirResultsComeBack) {
     ASSERT_TRUE(outer.ok()) << outer.reason.toStdString();
     ASSERT_TRUE(nested.ok()) << nested.reason.toStdString();
     EXPECT_NE(ranOn, caller);
-    EXPECT_EQ(nested.current.card.codeUoo, 77u) << "the second call ran after the first";
+    EXPECT_EQ(+nested.current.card.codeUoo, 77u) << "the second call ran after the first";
     auto table = CardTable::create();
     std::vector<CardRevision> revisions;
     ASSERT_TRUE(store->loadAll(*table, revisions).ok());
-    EXPECT_EQ(table->cards[7].codeUoo, 77u);
+    EXPECT_EQ(+table->cards[7].codeUoo, 77u);
 }
 
 } // namespace
