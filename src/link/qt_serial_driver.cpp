@@ -103,22 +103,9 @@ FtStatus QtSerialDriver::createDeviceInfoList(std::uint32_t* count) {
     return kFtOk;
 }
 
-FtStatus QtSerialDriver::getDeviceInfoList(FtDeviceInfo* list, std::uint32_t capacity,
-                                           std::uint32_t* count) {
-    if (!list || !count) return kFtInvalidParameter;
+FtStatus QtSerialDriver::getDeviceInfoList(FtDeviceInfo* list, std::uint32_t capacity, std::uint32_t* count) {
     std::lock_guard lock(mutex_);
-    const std::uint32_t n = std::min<std::uint32_t>(capacity, static_cast<std::uint32_t>(listed_.size()));
-    for (std::uint32_t i = 0; i < n; ++i) {
-        FtDeviceInfo entry{};
-        const QByteArray serial = listed_[i].serial.toLatin1().left(kSerialNumberSize);
-        std::memcpy(entry.serialNumber, serial.constData(), static_cast<std::size_t>(serial.size()));
-        const QByteArray where = listed_[i].path.toLocal8Bit().left(sizeof entry.description - 1);
-        std::memcpy(entry.description, where.constData(), static_cast<std::size_t>(where.size()));
-        entry.locId = i;
-        list[i] = entry;
-    }
-    *count = n;
-    return kFtOk;
+    return CopyListedPorts(listed_, list, capacity, count);
 }
 
 FtStatus QtSerialDriver::openEx(const char* what, std::uint32_t how, FtHandle* handle) {

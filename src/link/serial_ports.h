@@ -16,6 +16,11 @@ struct NamedPort {
     QString path;
 };
 
+// The driver's list of cables as the FTDI interface gives it: at most
+// `capacity` entries of `listed`, each with its serial number and port.
+FtStatus CopyListedPorts(const std::vector<NamedPort>& listed, FtDeviceInfo* list, std::uint32_t capacity,
+                         std::uint32_t* count);
+
 // The cable driver of this platform's serial ports, listing exactly `ports`.
 std::unique_ptr<FtdiDriver> MakeNamedPortDriver(std::vector<NamedPort> ports);
 

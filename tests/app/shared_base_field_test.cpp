@@ -15,7 +15,7 @@
 #include "store/journal_sync.h"
 #include "store/pg_card_store.h"
 #include "support/pg_server_pause.h"
-#include "support/pg_test_server.h"
+#include "support/pg_server_environment.h"
 #include "support/watchdog.h"
 
 #include <QApplication>
@@ -31,17 +31,8 @@
 namespace k8w::test {
 namespace {
 
-class ServerEnvironment final : public ::testing::Environment {
-public:
-    static PgTestServer& server() { return *server_; }
-    void SetUp() override { server_ = std::make_unique<PgTestServer>(); }
-    void TearDown() override { server_.reset(); }
-
-private:
-    inline static std::unique_ptr<PgTestServer> server_;
-};
-const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-PgTestServer& server() { return ServerEnvironment::server(); }
+const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new PgServerEnvironment);
+PgTestServer& server() { return PgServerEnvironment::server(); }
 
 const QString kLostPrefix = QStringLiteral("Нет связи с общей базой карточек:\n");
 

@@ -3,25 +3,15 @@
 // change notices, a server gone mid-work, a read-only role and start-up.
 #include "shared_base_window_fixture.h"
 
+#include "support/pg_server_environment.h"
+
 #include <QScopeGuard>
 #include <QSettings>
 
 namespace k8w::test {
 
-// The server lives from the first test to the end of the run, inside the
-// application's lifetime.
-class ServerEnvironment final : public ::testing::Environment {
-public:
-    static PgTestServer& server() { return *server_; }
-    void SetUp() override { server_ = std::make_unique<PgTestServer>(); }
-    void TearDown() override { server_.reset(); }
-
-private:
-    inline static std::unique_ptr<PgTestServer> server_;
-};
-const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-
-PgTestServer& server() { return ServerEnvironment::server(); }
+const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new PgServerEnvironment);
+PgTestServer& server() { return PgServerEnvironment::server(); }
 
 namespace {
 
