@@ -113,6 +113,7 @@ public:
 
     // Card binding.
     void ShowCard(int slot);
+    void ShowCardLinks(const Card& c);
     void TakeCard(int slot);
     void ShowCardSummary();
 

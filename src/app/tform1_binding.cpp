@@ -72,6 +72,38 @@ QComboBox* relayCombo(QTabWidget* pages, int page) {
 
 } // namespace
 
+// The SIM cards' and the update server's fields of a card.
+void TForm1::ShowCardLinks(const Card& c) {
+    showText(ui->Ip1GsmEdit, c.ip1Gsm);
+    showText(ui->Ip2GsmEdit, c.ip2Gsm);
+    showText(ui->Port1GsmEdit, c.port1Gsm);
+    showText(ui->Port2GsmEdit, c.port2Gsm);
+    showText(ui->APN1Edit, c.apn1);
+    showText(ui->APN2Edit, c.apn2);
+    showText(ui->LoginGsm1Edit, c.loginGsm1);
+    showText(ui->LoginGsm2Edit, c.loginGsm2);
+    showText(ui->PassGsm1Edit, c.passGsm1);
+    showText(ui->PassGsm2Edit, c.passGsm2);
+    showText(ui->PUK1_Edit, c.puk1);
+    showText(ui->PUK2_Edit, c.puk2);
+    showText(ui->SIM_ID1_Edit, c.simId1);
+    showText(ui->SIM_ID2_Edit, c.simId2);
+    showText(ui->Number1_Edit, c.number1);
+    showText(ui->Number2_Edit, c.number2);
+
+    showText(ui->ipUpdateEdit, c.ipUpdate);
+    showText(ui->portUpdateEdit, c.portUpdate);
+    showText(ui->portParamsEdit, c.portParams);
+    if (ui->ipUpdateEdit->text().isEmpty() || ui->portUpdateEdit->text().isEmpty() ||
+        ui->portParamsEdit->text().isEmpty())
+        defaultUpdSettingsClick();
+
+    ui->UseSim1->setChecked(true);
+    ui->UseSim2->setChecked(true);
+    UseSim1Click();
+    UseSim2Click();
+}
+
 void TForm1::ShowCard(int slot) {
     if (slot < 0 || slot >= kCardCapacity) return;
     Card working = table_->cardTemplate;
@@ -111,34 +143,7 @@ void TForm1::ShowCard(int slot) {
         ui->Pin2Edit->clear();
     }
 
-    showText(ui->Ip1GsmEdit, c.ip1Gsm);
-    showText(ui->Ip2GsmEdit, c.ip2Gsm);
-    showText(ui->Port1GsmEdit, c.port1Gsm);
-    showText(ui->Port2GsmEdit, c.port2Gsm);
-    showText(ui->APN1Edit, c.apn1);
-    showText(ui->APN2Edit, c.apn2);
-    showText(ui->LoginGsm1Edit, c.loginGsm1);
-    showText(ui->LoginGsm2Edit, c.loginGsm2);
-    showText(ui->PassGsm1Edit, c.passGsm1);
-    showText(ui->PassGsm2Edit, c.passGsm2);
-    showText(ui->PUK1_Edit, c.puk1);
-    showText(ui->PUK2_Edit, c.puk2);
-    showText(ui->SIM_ID1_Edit, c.simId1);
-    showText(ui->SIM_ID2_Edit, c.simId2);
-    showText(ui->Number1_Edit, c.number1);
-    showText(ui->Number2_Edit, c.number2);
-
-    showText(ui->ipUpdateEdit, c.ipUpdate);
-    showText(ui->portUpdateEdit, c.portUpdate);
-    showText(ui->portParamsEdit, c.portParams);
-    if (ui->ipUpdateEdit->text().isEmpty() || ui->portUpdateEdit->text().isEmpty() ||
-        ui->portParamsEdit->text().isEmpty())
-        defaultUpdSettingsClick();
-
-    ui->UseSim1->setChecked(true);
-    ui->UseSim2->setChecked(true);
-    UseSim1Click();
-    UseSim2Click();
+    ShowCardLinks(c);
 
     showWhole(ui->balCritical, QString::number(c.balCriticalLevel == 0 ? 10 : c.balCriticalLevel));
     showText(ui->balCodeSim1, c.balCode[0]);
