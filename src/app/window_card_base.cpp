@@ -128,13 +128,13 @@ bool WindowCardBase::endProgramming(bool programmed, std::uint16_t imageChecksum
     if (result.ok() || result.keptLocally) take(slot, result.current);
     if (!result.ok()) showFailure(result);
     reportWaitingResults();
-    countWaiting();
     // What waits on this computer is sent again when the window closes.
     return result.ok() && !result.keptLocally;
 }
 
 void WindowCardBase::reportWaitingResults() {
-    // Without the server nothing has become of them yet.
+    // Without the server nothing has become of them yet: they are only counted.
+    countWaiting();
     if (store_->localState().offline) return;
     std::vector<ProgrammingNotice> notices;
     store_->sendWaitingResults(notices);
@@ -149,7 +149,7 @@ void WindowCardBase::reportWaitingResults() {
             lines << ProgrammingNoticeText(n);
     }
     if (!sent.empty()) emit cardsChanged(sent, false);
-    countWaiting();
+    countWaiting();  // fewer now
     if (!lines.isEmpty()) showMessage(kAttention, lines.join(QLatin1Char('\n')), MsgButtons::Ok, MsgIcon::Warning);
 }
 
