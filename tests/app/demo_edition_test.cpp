@@ -7,12 +7,8 @@
 #include "cards/config_image.h"
 #include "link/link_workers.h"
 #include "sim/sim_device.h"
-#include "support/watchdog.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 namespace k8w::test {
 namespace {
@@ -25,19 +21,11 @@ TEST_F(WindowTest, TheDemoEditionProgramsACardOnItsSimulatedDevice) {
     open();
 
     // Two demo cables: the dialog asks for one once.
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [this, &answer] {
-        if (!window().cableDialog().isVisible()) return;
-        answer.stop();
+    whenShown(&window().cableDialog(), [this] {
         QTest::mouseClick(window().cableDialog().findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
     });
-    answer.start(5);
     click("ProgBtn");
-    QElapsedTimer timer;
-    timer.start();
-    while (window().hasDeviceWorker() && timer.elapsed() < kHangMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ASSERT_FALSE(window().hasDeviceWorker());
+    ASSERT_TRUE(waitForWorker());
 
     ASSERT_FALSE(boxes.shown().empty());
     EXPECT_EQ(boxes.last().text, link::kProgDoneText);

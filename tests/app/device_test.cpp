@@ -55,25 +55,6 @@ protected:
         hardware = {&cables, &clock};
     }
 
-    // Lets the event loop run until the attempt's worker has ended.
-    bool waitForWorker() {
-        QElapsedTimer timer;
-        timer.start();
-        while (window().hasDeviceWorker() && timer.elapsed() < test::kHangMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return !window().hasDeviceWorker();
-    }
-    // Runs `action` once `w` is shown (a modal window blocks the test's click).
-    void whenShown(QWidget* w, std::function<void()> action) {
-        auto* poll = new QTimer(window_.get());
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, w, action] {
-            if (!w->isVisible()) return;
-            poll->stop();
-            poll->deleteLater();
-            action();
-        });
-        poll->start(5);
-    }
     QString lastText() const { return boxes.shown().isEmpty() ? QString() : boxes.last().text; }
     Card cardOnDisk(int slot = 0) { return readDatabase()->cards[static_cast<std::size_t>(slot)]; }
     QString viewText(const char* name) {

@@ -129,9 +129,6 @@ protected:
     Card stored(int slot) { return openStore()->readCard(slot).current.card; }
 
     bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, kHangMs); }
-    bool waitForWorker() {
-        return waitFor([this] { return !window().hasDeviceWorker(); });
-    }
     // Runs `action` once `dialog` is shown and its modal loop runs: the
     // store's calls before that (it waits for them in a loop of its own)
     // leave it alone.

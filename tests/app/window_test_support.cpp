@@ -1,11 +1,13 @@
 #include "window_test_support.h"
 
 #include "common/cp1251.h"
+#include "support/watchdog.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 
 namespace k8w::test {
 
@@ -158,6 +160,21 @@ QString WindowTest::saveAndGetWarning() {
     EXPECT_EQ(boxes.shown().size(), before + 1) << "one box per failed save";
     EXPECT_TRUE(window_->isEditMode()) << "a failed check keeps editing on";
     return box.text;
+}
+
+bool WindowTest::waitForWorker() {
+    return QTest::qWaitFor([this] { return !window_->hasDeviceWorker(); }, kHangMs);
+}
+
+void WindowTest::whenShown(QWidget* w, std::function<void()> action) {
+    auto* poll = new QTimer(window_.get());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, w, action = std::move(action)] {
+        if (!w->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        action();
+    });
+    poll->start(5);
 }
 
 } // namespace k8w::test

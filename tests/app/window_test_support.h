@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace k8w::test {
@@ -69,6 +70,11 @@ protected:
     void fillValidCard(const QString& code = QStringLiteral("100"));
     // Runs the save button and returns the warning shown, or empty.
     QString saveAndGetWarning();
+
+    // Lets the event loop run until the device attempt's worker has ended.
+    bool waitForWorker();
+    // Runs `action` once `w` is shown (a modal window blocks the test's click).
+    void whenShown(QWidget* w, std::function<void()> action);
 
     TempWorkdir dir;
     RecordingMessageBoxes boxes;

@@ -97,6 +97,7 @@ TEST_F(PgCardStoreTest, TwoSavesOfOneCodeAtOnceTheBaseRefusesTheSecond) {
     EXPECT_TRUE(a->saveCard(results[0].ok() ? 11 : 10, makeCard(4242, "same"), 0).ok());
 }
 
+// A save keeps the programming result and the keys as the newest version has them.
 TEST_F(PgCardStoreTest, AResultRecordedWhileAnotherUserEditsKeepsBoth) {
     auto editor = open();
     auto programmer = open();
@@ -106,6 +107,8 @@ TEST_F(PgCardStoreTest, AResultRecordedWhileAnotherUserEditsKeepsBoth) {
     // The editor starts editing what it shows; meanwhile the device is programmed again.
     const CardVersion shown = editor->readCard(20).current;
     ASSERT_TRUE(programmer->recordProgramming(20, 0x2222, 45100.25).ok());
+    const KeyEntry key{1, 2, {1, 2, 3, 4, 5, 6}, 45001.0};
+    ASSERT_TRUE(programmer->setKey(20, 1, 2, key, programmer->readCard(20).current.revision).ok());
     Card edited = shown.card;
     std::strcpy(edited.address, "new address");
     const CardStoreResult conflict = editor->saveCard(20, edited, shown.revision);
@@ -117,6 +120,7 @@ TEST_F(PgCardStoreTest, AResultRecordedWhileAnotherUserEditsKeepsBoth) {
     EXPECT_EQ(+stored.progId, 0x2222);
     EXPECT_EQ(+stored.prevProgId, 0x1111);
     EXPECT_EQ(+stored.progDate, 45100.25);
+    EXPECT_EQ(std::memcmp(&stored.keys[1][2], &key, sizeof key), 0);
 }
 
 TEST_F(PgCardStoreTest, AChangeIsAnnouncedToAnotherStore) {

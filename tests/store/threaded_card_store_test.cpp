@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <future>
 
 namespace k8w {
 namespace {
@@ -88,27 +87,6 @@ TEST_F(ThreadedCardStoreTest, AServerThatStopsAnsweringIsGivenUpWhileTheCallersL
     ASSERT_TRUE(QTest::qWaitFor([&] { return (now = store->readCard(5)).ok(); }, test::kHangMs));
     EXPECT_TRUE(store->saveCard(5, makeCard(56, "five"), now.current.revision).ok());
     EXPECT_EQ(+other_->readCard(5).current.card.codeUoo, 56u);
-}
-
-// A timer's call made while another call runs waits its turn: both end, the
-// caller is told of one wait only.
-TEST_F(ThreadedCardStoreTest, ACallMadeDuringAnotherWaitsItsTurn) {
-    auto store = open();
-    std::promise<void> nestedIssued;
-    std::shared_future<void> issued = nestedIssued.get_future().share();
-    CardStoreResult nested;
-    QTimer::singleShot(0, [&] {
-        nestedIssued.set_value();
-        nested = store->readCard(7);
-    });
-    const CardStoreResult outer = store->updateCard(7, [&](Card& card) {
-        issued.wait_for(test::kHang);  // the worker holds the first call until the second is made
-        card = makeCard(77, "seven");
-        return QString();
-    }, QStringLiteral("save"));
-    EXPECT_TRUE(outer.ok()) << outer.reason.toStdString();
-    EXPECT_TRUE(nested.ok()) << nested.reason.toStdString();
-    EXPECT_EQ(waits_, (std::vector<bool>{true, false}));
 }
 
 // Notices are taken after every call of the store's own (a change made while

@@ -16,16 +16,20 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <vector>
 
 namespace k8w {
 namespace {
 
-// A call made while another runs waits its turn; each edit runs on the
-// worker; the results and what was written come back to the caller.
+// A call made while another runs (from a timer of the caller's loop) waits
+// its turn; each edit runs on the worker; the results and what was written
+// come back to the caller, which is told of one wait only.
 TEST(ThreadedFileStore, CallsRunOnTheWorkerInTurnAndTheirResultsComeBack) {
     test::TempWorkdir dir;
     auto store = RunCardStoreOnWorker(MakeFileCardStore(QStringLiteral("ProgInfo_10.K8W"), CardFileAccess::PerChange));
     ASSERT_TRUE(store->updateAll([](CardTable&) { return QString(); }, QStringLiteral("import")).ok());  // a new base
+    std::vector<bool> waits;
+    store->setWaitListener([&](bool waiting) { waits.push_back(waiting); });
     std::promise<void> nestedIssued;
     const std::shared_future<void> issued = nestedIssued.get_future().share();
     CardStoreResult nested;
@@ -45,6 +49,7 @@ TEST(ThreadedFileStore, CallsRunOnTheWorkerInTurnAndTheirResultsComeBack) {
     ASSERT_TRUE(nested.ok()) << nested.reason.toStdString();
     EXPECT_NE(ranOn, caller);
     EXPECT_EQ(+nested.current.card.codeUoo, 77u) << "the second call ran after the first";
+    EXPECT_EQ(waits, (std::vector<bool>{true, false}));
     auto table = CardTable::create();
     std::vector<CardRevision> revisions;
     ASSERT_TRUE(store->loadAll(*table, revisions).ok());

@@ -10,9 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include "support/local_port.h"
+
 #include <unistd.h>
 
 #include <stdexcept>
@@ -26,7 +25,7 @@ public:
     // tests skip the syncs. `loopbackTcp`: the server also listens on
     // 127.0.0.1 at port(), a port free when the server was made.
     explicit PgTestServer(bool durable = false, bool loopbackTcp = false) : durable_(durable), tcp_(loopbackTcp) {
-        if (tcp_) port_ = freeLoopbackPort();
+        if (tcp_ && (port_ = freeLocalPort()) == 0) fail(QStringLiteral("no free TCP port on 127.0.0.1"));
         dir_.setAutoRemove(true);
         const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql"))
                                       .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
@@ -106,20 +105,6 @@ public:
 private:
     static constexpr int kSocketOnlyPort = 5432;  // only names the socket file: no TCP port is opened
     inline static const QString kSuperuser = QStringLiteral("k8w");
-
-    // A port the system hands out for 127.0.0.1 at this moment.
-    static int freeLoopbackPort() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-        if (fd >= 0) ::close(fd);
-        if (!bound) fail(QStringLiteral("no free TCP port on 127.0.0.1"));
-        return ntohs(address.sin_port);
-    }
 
     QString dataDir() const { return dir_.filePath(QStringLiteral("data")); }
 
