@@ -74,6 +74,7 @@ SimFtdiDriver::Config SimFtdiDriver::lastConfig() const {
 
 bool SimFtdiDriver::failing(Op op) {
     const int made = calls_[static_cast<int>(op)]++;
+    if (callListener_) callListener_(op, made + 1);
     const auto it = failures_.find(op);
     if (it == failures_.end() || made < it->second.afterCalls) return false;
     if (it->second.times == 0) return false;

@@ -43,6 +43,10 @@ public:
     // After `afterCalls` full writes, writes transfer only `bytes` bytes.
     void shortWrites(std::size_t bytes, int afterCalls = 0);
     void clearFailures();
+    // Told of every driver call before it runs, with the count of its kind
+    // so far, this one included (a test stops a process at a chosen step).
+    // Runs under the driver's lock: it must not call the driver. Set before use.
+    void setCallListener(std::function<void(Op op, int made)> listener) { callListener_ = std::move(listener); }
 
     int calls(Op op) const;
     int openHandles() const;
@@ -113,6 +117,7 @@ private:
     std::vector<std::string> listed_;
     int calls_[kOpCount] = {};
     std::map<Op, Failure> failures_;
+    std::function<void(Op, int)> callListener_;
     bool shortWrites_ = false;
     int shortWriteAfter_ = 0;
     std::size_t shortWriteBytes_ = 0;
