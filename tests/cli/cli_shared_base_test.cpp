@@ -270,7 +270,13 @@ TEST_F(CliSharedBase, ProgramKilledMidExchangeIsReportedUnfinishedAndRecordsNoth
         }
         return false;
     };
-    for (int i = 0; i < 1000 && !begun(); ++i) program.waitForFinished(10);
+    // Killed only once the greeting is out: a kill while the port opens can
+    // leave its lock file empty, which keeps that terminal locked for others.
+    const auto onTheWire = [] {
+        QFile log(QStringLiteral("ProgLog.log"));
+        return log.open(QIODevice::ReadOnly) && log.readAll().contains("PROG_K8W");
+    };
+    for (int i = 0; i < 1000 && !onTheWire(); ++i) program.waitForFinished(10);
     EXPECT_TRUE(begun());
     EXPECT_EQ(program.state(), QProcess::Running);
     program.kill();
