@@ -10,7 +10,6 @@
 #include "pg_store_fixture.h"
 #include "support/watchdog.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -123,9 +122,3 @@ TEST_F(ThreadedCardStoreTest, AfterALostConnectionTheStoreReconnectsAndAnnounces
 
 } // namespace
 } // namespace k8w
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -9,7 +9,6 @@
 #include "support/temp_workdir.h"
 #include "support/watchdog.h"
 
-#include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
 
@@ -58,9 +57,3 @@ TEST(ThreadedFileStore, CallsRunOnTheWorkerInTurnAndTheirResultsComeBack) {
 
 } // namespace
 } // namespace k8w
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
